@@ -1,0 +1,61 @@
+# Brevant's front door: make, make run, make test, make bench, make fuzz, make install.
+BUILD     := build
+ASAN      := build-asan
+BENCH     := build-bench
+FUZZ      := build-fuzz
+PREFIX    ?= /usr/local
+JOBS      ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+CMAKE_GEN := cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all build run test test-plain test-asan bench fuzz install clean deps-run deps-test
+
+all: build
+
+deps-run:
+	@sh tools/install-deps.sh run
+
+deps-test:
+	@sh tools/install-deps.sh test
+
+build:
+	@$(CMAKE_GEN) -B $(BUILD) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: deps-run build
+	./$(BUILD)/brevant
+
+test: deps-test test-plain test-asan
+
+test-plain:
+	@$(CMAKE_GEN) -B $(BUILD) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DBREVANT_SANITIZE=ON > /dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@sh tools/install-deps.sh bench
+	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DBREVANT_TESTS=OFF -DBREVANT_BENCH=ON > /dev/null
+	@cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+fuzz:
+	@sh tools/install-deps.sh fuzz
+	@CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_FUZZ=ON > /dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+	@for f in $(FUZZ)/tests/fuzz/fuzz_*; do \
+	  name=$$(basename $$f); mkdir -p $(FUZZ)/corpus/$$name; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$name tests/fuzz/corpus/$$name || exit 1; \
+	done
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(BENCH) $(FUZZ)

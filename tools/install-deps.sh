@@ -1,0 +1,33 @@
+#!/bin/sh
+# Installs the Debian packages Brevant needs for the given purpose, only those that are missing.
+# Usage: tools/install-deps.sh run|test|bench|fuzz
+set -e
+
+purpose="${1:-run}"
+build="g++ cmake make pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev"
+fonts="fontconfig fonts-dejavu-core fonts-wine"
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils"
+case "$purpose" in
+  run)   wanted="$build $fonts" ;;
+  test)  wanted="$build $fonts $tests" ;;
+  bench) wanted="$build $fonts libbenchmark-dev" ;;
+  fuzz)  wanted="$build clang libclang-rt-14-dev" ;;
+  *) echo "install-deps: unknown purpose '$purpose' (run, test, bench or fuzz)" >&2; exit 2 ;;
+esac
+
+missing=""
+for pkg in $wanted; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  case "$status" in
+    *"install ok installed"*) ;;
+    *) missing="$missing $pkg" ;;
+  esac
+done
+[ -z "$missing" ] && exit 0
+
+echo "install-deps: installing$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing
