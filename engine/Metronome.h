@@ -1,0 +1,89 @@
+// Metronome: the model (tempo, beats, sound, volume, display options), bar synthesis and playback.
+#pragma once
+
+#include <cstdint>
+
+#include "base/AnsiString.h"
+#include "base/Llist.h"
+#include "engine/SettingsPlace.h"
+#include "engine/TextStream.h"
+
+class AudioEngine;
+
+// One whole bar of click track is rendered sample by sample and handed to the audio engine as a
+// looping sound, so that the device's sample clock alone times every click. A change of tempo,
+// beats or sound while playing renders a second bar, which is switched in during the third
+// quarter of a beat at the same position in the beat grid.
+//
+// The object is large (two bars of MaxBarLength samples are members, so that nothing is allocated
+// while rendering); keep it in static storage or on the heap, never on the stack.
+//
+// The settings are loaded when the object is built and saved when it is destroyed.
+class Metronome : public TextStream {
+  public:
+    static constexpr int MaxBarLength = 600000;
+    static constexpr int SampleRate = 44100;
+
+    AnsiString header;                 // "Orvelle Settings", the settings file's tag
+    AnsiString path;                   // full path of the settings file beside the program
+    float floatBar[MaxBarLength];      // the synthesised clicks, nominal range -1..1
+    std::int16_t pcmBar[MaxBarLength]; // the finished bar; the first barLength samples count
+    int barLength;                     // samples in the last rendered bar, 1..MaxBarLength
+    int barBeats;                      // beats in the last rendered bar, 1..9
+    int oldBarLength;                  // samples of the bar still sounding while one is pending
+    int oldBarBeats;                   // beats of that bar
+    Llist<unsigned char> samples[4];   // sample bytes: "1.wav", "1a.wav", "2.wav", "2a.wav"
+    double tempo;                      // 0..1; beats per minute = bpm()
+    double volume;                     // the gain applied is volume squared
+    int beats;                         // beats per bar 0..9; 0 accents no beat
+    int sound;                         // click sound 0..3
+    bool running;                      // playing
+    bool pending;                      // a rebuilt bar waits to be switched in
+    bool rebuild;                      // the bar must be rendered again
+    bool beatNumbers;
+    bool fadingBeats;
+    bool animateBeatChange;
+    bool bubbles;
+    bool white;
+
+    // Reads the settings from their standard place.
+    explicit Metronome(AudioEngine& audio);
+    // Reads the settings from the given place (tests and tools name a file of their own).
+    Metronome(AudioEngine& audio, const SettingsPlace& place);
+    ~Metronome() override;
+    Metronome(const Metronome&) = delete;
+    Metronome& operator=(const Metronome&) = delete;
+
+    void setDefaults();
+    // Beats per minute, 40..240; clamps `tempo` into 0..1 on the way.
+    int bpm();
+    // The linear gain of every volume call: volume squared.
+    double gain() const;
+    // Renders the bar of the current tempo, beats and sound into pcmBar.
+    void renderBar();
+    // Turns the first barLength entries of floatBar into pcmBar.
+    void toPcm();
+
+    // Applies `running`: stops everything, and when running starts a fresh bar at its top.
+    void restart();
+    // One pass of the main loop: renders a requested bar, switches a pending one in.
+    void tick();
+    void rebuildIfRequested();
+    void switchIfPending();
+    // The position in beats within the sounding bar, 0 <= value < its beats.
+    double beatPosition();
+
+    void exchange() override;
+
+    // Saves the settings where they belong (beside the program, else the config folder).
+    bool saveSettings();
+
+  private:
+    AudioEngine& audio;
+    AnsiString fallbackPath;
+
+    void loadSettings();
+    void renderSampleBeat(int start, int maxBytes, bool accented);
+    void renderSynthBeat(int start, bool accented);
+    double mappedPosition(double oldPosition) const;
+};
