@@ -1,0 +1,72 @@
+// AudioEngine: the program's path to the loudspeakers, sounds played from memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "audio/AudioEngine_sound.h"
+#include "base/Llist.h"
+
+namespace platform {
+class SoundDevice;
+}
+
+// Opens the output device, turns blocks of 16-bit mono samples into sounds, plays them with
+// volume, pan, pitch and looping, and reads and moves their play cursors. A sound is addressed by
+// its index in `sounds`. Every operation but init does nothing (false, -1 or 0) until an init has
+// succeeded. Failures are words in the program log; nothing is shown to the user.
+//
+// The device state (the device, its output, whether it is open) is shared by every engine in the
+// process; the program has one engine.
+class AudioEngine {
+  public:
+    std::int8_t channels = 0;  // 0 until init succeeds; 1 mono, 2 stereo, 3 stereo, pan doubled
+    Llist<AudioEngine_sound> sounds{0, 1, true};
+
+    AudioEngine() = default;
+    ~AudioEngine();
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    // Opens the default output for the window (through SDL) with channel mode 1, 2 or 3.
+    bool init(void* window, int mode);
+    // Opens the given device instead: tests and benchmarks pass an offline device.
+    bool init(void* window, int mode, std::unique_ptr<platform::SoundDevice> device);
+
+    // Copies `count` samples into a new sound of `copies` buffers; its index, or -1.
+    int loadSound(const std::int16_t* samples, int count, int copies);
+    // volume: linear gain 0..1; pan: -1 (left) .. 1 (right); factor: multiplier of the native
+    // rate; loop: play endlessly.
+    bool playSound(int index, double volume, double pan, double factor, bool loop);
+    void setSoundVolume(int index, double gain);
+    // Stops, releases and removes one sound; later sounds move down one index.
+    void releaseSound(int index);
+    void releaseAllSounds();
+    // The play cursor of the sound's first buffer, in samples; 0 when there is none.
+    std::uint32_t playPosition(int index);
+    // Moves the play cursor of the sound's first buffer to a byte position (aligned down to a
+    // sample; refused at or past the end).
+    void setPlayPosition(int index, std::uint32_t bytePosition);
+
+    // Holds the device lock for its lifetime, so that the mixer does not advance between the
+    // calls made meanwhile: they act as one step against the output. Locks nest. Keep the scope
+    // short: the output waits. Does nothing while no device is open.
+    class Lock {
+      public:
+        explicit Lock(AudioEngine& engine);
+        ~Lock();
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+      private:
+        platform::SoundDevice* device;
+    };
+
+    // Whether an init has succeeded (and the device has not been closed since).
+    static bool initialized();
+    // The open device, or null: tests and benchmarks drive an offline device through it.
+    static platform::SoundDevice* device();
+
+  private:
+    void closeDevice();
+};

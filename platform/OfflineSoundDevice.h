@@ -1,0 +1,57 @@
+// OfflineSoundDevice: a sound device that renders into memory when asked, for tests and benchmarks.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "platform/SoundDevice.h"
+
+namespace platform {
+
+// Time stands still until render() is called: each call mixes exactly the frames asked for, so a
+// test controls the sample clock to the frame. Single steps of opening and buffer creation can be
+// made to fail, so that the callers' failure paths can be exercised.
+class OfflineSoundDevice : public SoundDevice {
+  public:
+    enum Fault : unsigned {
+        noFault = 0,
+        failInterface = 1,
+        failCooperativeLevel = 2,
+        failPrimaryBuffer = 4,
+        failPrimaryFormat = 8,
+        failBuffers = 16,     // createBuffer and duplicate refuse
+        failDuplicates = 32,  // duplicate alone refuses
+    };
+
+    explicit OfflineSoundDevice(unsigned faults = noFault) : faults(faults) {}
+    ~OfflineSoundDevice() override;
+
+    void setFaults(unsigned newFaults) { faults = newFaults; }
+    // Lets `count` more duplicates succeed before failDuplicates takes effect.
+    void allowDuplicates(int count) { duplicatesAllowed = count; }
+
+    bool createInterface() override;
+    bool setCooperativeLevel(void* window) override;
+    bool createPrimaryBuffer() override;
+    bool setPrimaryFormat(int channels, int rate, int bits) override;
+    void releasePrimaryBuffer() override;
+
+    void lock() override { mutex.lock(); }
+    void unlock() override { mutex.unlock(); }
+
+    // Mixes `frames` output frames into `out` (frames × channels samples). Before the format is
+    // set, or after the output was released, the frames are silence and no buffer advances.
+    void render(std::int16_t* out, int frames);
+    std::vector<std::int16_t> render(int frames);
+
+  private:
+    std::recursive_mutex mutex;
+    unsigned faults;
+    int duplicatesAllowed = 0;
+    bool running = false;
+
+    bool mayCreateBuffer(bool duplicate) override;
+};
+
+}  // namespace platform
