@@ -1,0 +1,91 @@
+// Application: the program's windows, their message processing and its message loop.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class Form;
+class Timer;
+
+// One per process (instance()). It starts the window system on first use, routes every
+// waiting event to its form, fires the timers and runs the message loop.
+//
+// A close from outside the program (the window manager's close, SIGTERM or SIGINT, the end of
+// the desktop session) closes the main form through its FormCloseQuery, so the program ends
+// by the same path as a close from inside.
+class Application {
+  public:
+    static Application& instance();
+
+    // Starts the window system (SDL video). True when windows can be made; repeated calls are
+    // cheap. Forms call it themselves.
+    bool startVideo();
+    bool videoStarted() const { return videoUp; }
+    // Whether the display reports the real cursor position and shows real windows (false for
+    // the dummy and offscreen drivers of headless runs).
+    bool hasRealDisplay() const { return realDisplay; }
+
+    const std::string& title() const { return titleText; }
+    void setTitle(const std::string& text) { titleText = text; }
+
+    // Handles every event waiting now, then the due timers and the requested paints. Handlers
+    // may call it again from loops of their own.
+    void processMessages();
+    // Waits up to ms milliseconds for an event or a due timer, without handling it.
+    void waitForMessages(std::uint32_t ms);
+
+    // Shows the main form and processes messages until it is closed. An exception that escapes
+    // a handler ends the loop and is shown by showException; run then returns.
+    void run(Form& mainForm);
+    Form* mainForm() const { return mainWindow; }
+    bool terminated() const { return stopRequested; }
+
+    // The standard display of an exception: its message on stderr and, where a real display
+    // exists, in a message box. An empty message stands for a thrown non-exception.
+    void showException(const std::string& message);
+
+    // Minimizes the program's visible windows.
+    void minimize();
+    // Whether one of the program's windows holds the keyboard focus.
+    bool active() const;
+
+    // The visible popup form, if any (the popup menu).
+    Form* popupShowing() const;
+    // The form that takes key input away from the others: the innermost modal form, else the
+    // visible popup form; nullptr when none does.
+    Form* inputOwner() const;
+
+    // Registration, done by the constructors and destructors of forms and timers.
+    void addForm(Form* form);
+    void removeForm(Form* form);
+    void addTimer(Timer* timer);
+    void removeTimer(Timer* timer);
+    void pushModal(Form* form);
+    void popModal(Form* form);
+    void formClosed(Form* form);
+
+  private:
+    Application() = default;
+    void dispatch(const void* sdlEvent);
+    void routeInput(Form* target, const void* sdlEvent);
+    void fireTimers();
+    void runPaints();
+    Form* formOfWindow(std::uint32_t windowId) const;
+    std::uint32_t msUntilNextTimer() const;
+
+    std::string titleText;
+    std::vector<Form*> forms;
+    std::vector<Timer*> timers;
+    std::vector<Form*> modalForms;
+    Form* mainWindow = nullptr;
+    bool videoUp = false;
+    bool videoTried = false;
+    bool realDisplay = false;
+    bool stopRequested = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+// The window canvas: how pictures in memory reach a window on the screen.
+#pragma once
+
+#include "platform/PixelRows.h"
+#include "platform/Rect.h"
+
+namespace platform {
+
+// Every form has one (Form::canvas()). A back buffer is shown by drawing its rows at a point,
+// usually through a clip rectangle around the part that changed. Each draw converts the
+// blue-green-red rows to the window's own pixel format and puts on the screen only the
+// rectangle it touched, so a small clip costs little however large the picture is. Drawing on
+// a form without a window (no video, or not created) does nothing.
+class WindowCanvas {
+  public:
+    virtual ~WindowCanvas() = default;
+
+    // Limits the following draws to Left <= x < Right, Top <= y < Bottom in client
+    // coordinates (right column and bottom row excluded), until clearClip.
+    virtual void setClip(const Rect& rect) = 0;
+    virtual void clearClip() = 0;
+    virtual bool hasClip() const = 0;
+
+    // Copies the picture with its top-left pixel at (x, y) of the client area, cut to the
+    // clip and to the window, and shows that rectangle at once.
+    virtual void draw(int x, int y, const PixelRows& picture) = 0;
+};
+
+}  // namespace platform
