@@ -24,22 +24,22 @@ class Metronome : public TextStream {
     static constexpr int MaxBarLength = 600000;
     static constexpr int SampleRate = 44100;
 
-    AnsiString header;                 // "Orvelle Settings", the settings file's tag
-    AnsiString path;                   // full path of the settings file beside the program
-    float floatBar[MaxBarLength];      // the synthesised clicks, nominal range -1..1
-    std::int16_t pcmBar[MaxBarLength]; // the finished bar; the first barLength samples count
-    int barLength;                     // samples in the last rendered bar, 1..MaxBarLength
-    int barBeats;                      // beats in the last rendered bar, 1..9
-    int oldBarLength;                  // samples of the bar still sounding while one is pending
-    int oldBarBeats;                   // beats of that bar
-    Llist<unsigned char> samples[4];   // sample bytes: "1.wav", "1a.wav", "2.wav", "2a.wav"
-    double tempo;                      // 0..1; beats per minute = bpm()
-    double volume;                     // the gain applied is volume squared
-    int beats;                         // beats per bar 0..9; 0 accents no beat
-    int sound;                         // click sound 0..3
-    bool running;                      // playing
-    bool pending;                      // a rebuilt bar waits to be switched in
-    bool rebuild;                      // the bar must be rendered again
+    AnsiString header;                  // "Orvelle Settings", the settings file's tag
+    AnsiString path;                    // full path of the settings file beside the program
+    float floatBar[MaxBarLength];       // the synthesised clicks, nominal range -1..1
+    std::int16_t pcmBar[MaxBarLength];  // the finished bar; the first barLength samples count
+    int barLength;                      // samples in the last rendered bar, 1..MaxBarLength
+    int barBeats;                       // beats in the last rendered bar, 1..9
+    int oldBarLength;                   // samples of the bar still sounding while one is pending
+    int oldBarBeats;                    // beats of that bar
+    Llist<unsigned char> samples[4];    // sample bytes: "1.wav", "1a.wav", "2.wav", "2a.wav"
+    double tempo;                       // 0..1; beats per minute = bpm()
+    double volume;                      // the gain applied is volume squared
+    int beats;                          // beats per bar 0..9; 0 accents no beat
+    int sound;                          // click sound 0..3
+    bool running;                       // playing
+    bool pending;                       // a rebuilt bar waits to be switched in
+    bool rebuild;                       // the bar must be rendered again
     bool beatNumbers;
     bool fadingBeats;
     bool animateBeatChange;

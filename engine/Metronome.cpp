@@ -1,0 +1,258 @@
+// Metronome: the model, its settings, and the synthesis of one bar of click track.
+#include "engine/Metronome.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "audio/AudioEngine.h"
+#include "platform/Files.h"
+
+namespace {
+
+// The two synthesised sounds: a plain sine and the fifth power of a sine, each decaying with
+// the square of a linear ramp.
+struct Click {
+    double seconds;    // length of the click
+    double frequency;  // of the normal beat; the accent is an octave higher
+    double normalGain;
+    double accentGain;
+    double envelope;  // scale of the squared ramp
+    bool fifthPower;
+};
+
+const Click clicks[2] = {
+    {0.025, 1700.0, 1.0, 0.82, 0.8, false},
+    {0.05, 1000.0, 0.65, 1.0, 0.9, true},
+};
+
+int clampInt(int value, int low, int high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+AnsiString folderOf(const AnsiString& filePath) {
+    std::size_t slash = filePath.rfind('/');
+    return slash == AnsiString::npos ? AnsiString() : filePath.substr(0, slash + 1);
+}
+
+}  // namespace
+
+Metronome::Metronome(AudioEngine& audio) : Metronome(audio, SettingsPlace::standard()) {}
+
+Metronome::Metronome(AudioEngine& audio, const SettingsPlace& place)
+    : header("Orvelle Settings"),
+      path(place.beside),
+      barLength(1),
+      barBeats(0),
+      oldBarLength(1),
+      oldBarBeats(0),
+      samples{Llist<unsigned char>(0, 1, true), Llist<unsigned char>(0, 1, true),
+              Llist<unsigned char>(0, 1, true), Llist<unsigned char>(0, 1, true)},
+      running(false),
+      pending(false),
+      rebuild(false),
+      audio(audio),
+      fallbackPath(place.fallback) {
+    setDefaults();
+    loadSettings();
+}
+
+// The audio engine may already be gone at program end, so only the settings are touched here.
+Metronome::~Metronome() {
+    saveSettings();
+}
+
+void Metronome::setDefaults() {
+    tempo = 0.4;
+    volume = 0.5;
+    beats = 4;
+    sound = 0;
+    beatNumbers = true;
+    fadingBeats = true;
+    animateBeatChange = true;
+    bubbles = false;
+    white = true;
+}
+
+void Metronome::exchange() {
+    exchangeDouble("tempo", tempo);
+    exchangeDouble("volume", volume);
+    exchangeInt("beats", beats);
+    exchangeInt("sound", sound);
+    exchangeBool("beatNumbers", beatNumbers);
+    exchangeBool("fadingBeats", fadingBeats);
+    exchangeBool("animateBeatChange", animateBeatChange);
+    exchangeBool("bubbles", bubbles);
+    exchangeBool("white", white);
+}
+
+void Metronome::loadSettings() {
+    SettingsPlace place;
+    place.beside = path;
+    place.fallback = fallbackPath;
+    const AnsiString from = place.pathToLoad();
+    if (from.empty() || !load(header, from)) setDefaults();
+}
+
+// An installed program cannot write its own folder; the user's config folder keeps the file
+// then.
+bool Metronome::saveSettings() {
+    if (!path.empty() && save(header, path)) return true;
+    if (fallbackPath.empty()) return false;
+    platform::createFolderPath(folderOf(fallbackPath));
+    return save(header, fallbackPath);
+}
+
+int Metronome::bpm() {
+    if (!(tempo >= 0.0)) tempo = 0.0;
+    if (tempo > 1.0) tempo = 1.0;
+    return clampInt(static_cast<int>(200.0 * tempo + 40.0 + 0.5), 40, 240);
+}
+
+double Metronome::gain() const {
+    return volume * volume;
+}
+
+// The bar length is computed in extended precision, one rounding per operation, and only the
+// end result is truncated; the product often lands a hair below a whole number, and the sample
+// it loses is part of the bar's expected length.
+void Metronome::renderBar() {
+    beats = clampInt(beats, 0, 9);
+    barBeats = beats == 0 ? 1 : beats;
+    long double length = 60.0L / static_cast<long double>(bpm());
+    length = length * static_cast<long double>(barBeats);
+    length = length * static_cast<long double>(SampleRate);
+    barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
+
+    if (sound >= 2)
+        std::memset(pcmBar, 0, sizeof(pcmBar[0]) * barLength);
+    else
+        std::memset(floatBar, 0, sizeof(floatBar[0]) * barLength);
+    for (int i = 0; i < barBeats; i++) {
+        const int start = barLength * i / barBeats;
+        const bool accented = i == 0 && beats != 0;
+        if (sound == 2 || sound == 3) renderSampleBeat(start, 2 * barLength / barBeats, accented);
+        if (sound == 0 || sound == 1) renderSynthBeat(start, accented);
+    }
+    if (sound < 2) toPcm();
+}
+
+// The samples are raw 16-bit mono bytes; one longer than a beat is cut at the beat's end.
+void Metronome::renderSampleBeat(int start, int maxBytes, bool accented) {
+    const Llist<unsigned char>& list = samples[(sound == 2 ? 0 : 2) + (accented ? 1 : 0)];
+    const int count = std::min(list.top + 1, maxBytes);
+    if (count <= 0 || list.items == nullptr) return;
+    std::memcpy(reinterpret_cast<unsigned char*>(pcmBar) + 2 * start, list.items, count);
+}
+
+// Each click starts at phase 0. The products run in extended precision; the sine's argument
+// is rounded to double and the values to float where they are stored.
+void Metronome::renderSynthBeat(int start, bool accented) {
+    const Click& click = clicks[sound];
+    const int n = static_cast<int>(click.seconds * SampleRate);
+    const double h = 1.0 / n;
+    const double w = 2.0 * std::numbers::pi / SampleRate;
+    const long double frequency = click.frequency * (accented ? 2 : 1);
+    const double g = accented ? click.accentGain : click.normalGain;
+    const int end = std::min(n, barLength - start);
+    for (int j = 0; j < end; j++) {
+        const double phase = static_cast<double>(static_cast<long double>(j) * w * frequency);
+        const double s = std::sin(phase);
+        const float x =
+            static_cast<float>((click.fifthPower ? std::pow(s, 5.0) : s) * (long double)g);
+        const long double e = 1.0L - static_cast<long double>(j) * h;
+        floatBar[start + j] = static_cast<float>((e * click.envelope) * e * x);
+    }
+}
+
+// The peak level is 99 % of full scale, and values are rounded up (toward +infinity). Silence
+// is by far the commonest value and converts to 0 exactly, so it skips the arithmetic.
+void Metronome::toPcm() {
+    for (int k = 0; k < barLength; k++) {
+        const float x = floatBar[k];
+        if (x == 0.0f) {
+            pcmBar[k] = 0;
+            continue;
+        }
+        const long double a = std::trunc(32767.0L - 32767.0L * x * 0.99);
+        pcmBar[k] = static_cast<std::int16_t>(
+            static_cast<std::uint16_t>(32767 - static_cast<long long>(a)));
+    }
+}
+
+// Sound 0 is the sounding bar; sound 1, while a switch is pending, the rebuilt one.
+void Metronome::restart() {
+    audio.releaseAllSounds();
+    pending = false;
+    rebuild = false;
+    if (!running) return;
+    renderBar();
+    audio.loadSound(pcmBar, barLength, 1);
+    audio.playSound(0, gain(), 0.0, 1.0, true);
+}
+
+void Metronome::tick() {
+    rebuildIfRequested();
+    switchIfPending();
+}
+
+// Changes made while a switch is pending wait for it, and any number of them make one rebuild
+// with the latest settings.
+void Metronome::rebuildIfRequested() {
+    if (!rebuild) return;
+    rebuild = false;
+    if (pending) {
+        rebuild = true;
+        return;
+    }
+    oldBarLength = barLength;
+    oldBarBeats = barBeats;
+    renderBar();
+    if (audio.loadSound(pcmBar, barLength, 1) < 0) {
+        // Without a second sound there is nothing to switch to: the old bar plays on, and the
+        // lengths describe it again.
+        barLength = oldBarLength;
+        barBeats = oldBarBeats;
+        return;
+    }
+    pending = true;
+}
+
+// The switch runs as one step against the mixer, from reading the old bar's cursor to releasing
+// it: otherwise the output could advance between the calls and the new bar would start up to a
+// device period late. The window of the third quarter of a beat lies well after every click.
+void Metronome::switchIfPending() {
+    if (!pending) return;
+    AudioEngine::Lock lock(audio);
+    double p = 0.0;
+    if (oldBarLength >= 1)
+        p = static_cast<double>(static_cast<std::int64_t>(audio.playPosition(0)) * oldBarBeats) /
+            oldBarLength;
+    const double f = std::fmod(p, 1.0);
+    if (f < 0.5 || f > 0.75) return;
+    audio.playSound(1, 0.0, 0.0, 1.0, true);
+    const double q = mappedPosition(p);
+    audio.setPlayPosition(1, static_cast<std::uint32_t>(2.0 * barLength * q / barBeats));
+    audio.setSoundVolume(1, gain());
+    audio.releaseSound(0);
+    pending = false;
+}
+
+// The position in the new bar: the same beat when it still exists; one beat earlier when the
+// bar lost its last beat; and when it lost more, the position modulo the new beat count, so
+// that the beat grid runs on at the same phase instead of jumping to the top of the bar.
+double Metronome::mappedPosition(double oldPosition) const {
+    double p = oldPosition;
+    if (p > barBeats) p -= 1.0;
+    if (p >= barBeats) p = std::fmod(p, static_cast<double>(barBeats));
+    return p;
+}
+
+double Metronome::beatPosition() {
+    const int beatsNow = pending ? oldBarBeats : barBeats;
+    const int lengthNow = pending ? oldBarLength : barLength;
+    if (lengthNow < 1) return 0.0;
+    return static_cast<double>(static_cast<std::int64_t>(audio.playPosition(0)) * beatsNow) /
+           lengthNow;
+}
