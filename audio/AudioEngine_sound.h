@@ -32,7 +32,7 @@ class AudioEngine_sound {
     void release();
 
     // The scale values the engine hands to the device, from linear gain and pan.
-    static int volumeValue(float gain);
+    static int volumeValue(double gain);
     static int panValue(double pan);
     static std::uint32_t frequencyValue(std::int32_t native, double factor);
 };
