@@ -51,7 +51,9 @@ class Application {
     // Minimizes the program's visible windows.
     void minimize();
     // Whether one of the program's windows holds the keyboard focus.
-    bool active() const;
+    bool active() const { return focusForm != nullptr; }
+    // The form whose window holds the keyboard focus, as the focus events told.
+    Form* focusedForm() const { return focusForm; }
 
     // The visible popup form, if any (the popup menu).
     Form* popupShowing() const;
@@ -82,6 +84,7 @@ class Application {
     std::vector<Timer*> timers;
     std::vector<Form*> modalForms;
     Form* mainWindow = nullptr;
+    Form* focusForm = nullptr;
     bool videoUp = false;
     bool videoTried = false;
     bool realDisplay = false;

@@ -9,6 +9,8 @@
 #include "platform/Keys.h"
 #include "platform/WindowCanvas.h"
 
+struct SDL_Window;
+
 namespace platform {
 
 enum class FormStyle {
@@ -113,7 +115,7 @@ class Form {
     void applyCursorIfUnderMouse();
     void paintBackground();
 
-    struct SDL_Window* window = nullptr;
+    ::SDL_Window* window = nullptr;
     std::unique_ptr<FormCanvas> windowCanvas;
     FormStyle formStyle;
     std::uint32_t id = 0;

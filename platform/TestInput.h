@@ -15,6 +15,9 @@ class Form;
 // form; the cursor position (Cursor::position) follows the injected mouse events.
 class TestInput {
   public:
+    // The mouse id that marks injected mouse events.
+    static constexpr std::uint32_t injectedMouse = 0x7E57;
+
     static void mouseDown(Form& form, MouseButton button, int x, int y);
     static void mouseMove(Form& form, int x, int y);
     static void mouseUp(Form& form, MouseButton button, int x, int y);

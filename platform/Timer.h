@@ -36,6 +36,9 @@ class Timer {
     std::uint32_t startedAt = 0;
     bool isEnabled = true;
     bool firing = false;
+    // Points at a flag of a running fireIfDue, which must not touch the timer after a handler
+    // destroyed it.
+    bool* destroyedWhileFiring = nullptr;
 };
 
 }  // namespace platform

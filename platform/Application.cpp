@@ -1,0 +1,228 @@
+// Application: starts SDL video, routes events to forms, fires timers, runs the message loop.
+#include "platform/Application.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Form.h"
+#include "platform/Timer.h"
+
+namespace platform {
+
+namespace {
+
+template <typename T>
+bool contains(const std::vector<T*>& list, const T* item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+template <typename T>
+void erase(std::vector<T*>& list, const T* item) {
+    list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
+bool isKeyEvent(Uint32 type) {
+    return type == SDL_KEYDOWN || type == SDL_KEYUP;
+}
+
+bool isMouseEvent(Uint32 type) {
+    return type == SDL_MOUSEMOTION || type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP;
+}
+
+Uint32 windowOf(const SDL_Event& event) {
+    if (isKeyEvent(event.type)) return event.key.windowID;
+    if (event.type == SDL_MOUSEMOTION) return event.motion.windowID;
+    if (isMouseEvent(event.type)) return event.button.windowID;
+    if (event.type == SDL_WINDOWEVENT) return event.window.windowID;
+    return 0;
+}
+
+}  // namespace
+
+Application& Application::instance() {
+    static Application application;
+    return application;
+}
+
+bool Application::startVideo() {
+    if (videoTried) return videoUp;
+    videoTried = true;
+    // The program decides itself when it ends: closing its last window must not quit SDL, and
+    // a click on an inactive window must act on it as on the desktop the program came from.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoUp) {
+        std::fprintf(stderr, "No window system: %s\n", SDL_GetError());
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
+                  std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
+    return true;
+}
+
+void Application::processMessages() {
+    if (videoUp) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event))
+            dispatch(&event);
+    }
+    fireTimers();
+    runPaints();
+}
+
+void Application::waitForMessages(std::uint32_t ms) {
+    ms = std::min(ms, msUntilNextTimer());
+    for (Form* form : forms)
+        if (form->paintPending && form->visible()) ms = 0;
+    if (ms == 0) return;
+    if (videoUp)
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+    else
+        SDL_Delay(ms);
+}
+
+void Application::run(Form& form) {
+    mainWindow = &form;
+    stopRequested = false;
+    try {
+        form.show();
+        while (!stopRequested) {
+            processMessages();
+            if (!stopRequested) waitForMessages(100);
+        }
+    } catch (const std::exception& error) {
+        showException(error.what());
+    } catch (...) {
+        showException("");
+    }
+    stopRequested = true;
+}
+
+void Application::showException(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", titleText.empty() ? "Error" : titleText.c_str(),
+                 message.c_str());
+    std::fflush(stderr);
+    if (!videoUp || !realDisplay) return;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, titleText.c_str(), message.c_str(), nullptr);
+}
+
+void Application::minimize() {
+    for (Form* form : forms)
+        if (form->visible() && form->window) SDL_MinimizeWindow(form->window);
+}
+
+Form* Application::popupShowing() const {
+    for (Form* form : forms)
+        if (form->style() == FormStyle::popup && form->visible()) return form;
+    return nullptr;
+}
+
+Form* Application::inputOwner() const {
+    if (Form* popup = popupShowing()) return popup;
+    return modalForms.empty() ? nullptr : modalForms.back();
+}
+
+void Application::addForm(Form* form) {
+    if (!contains(forms, form)) forms.push_back(form);
+}
+
+void Application::removeForm(Form* form) {
+    erase(forms, form);
+    erase(modalForms, form);
+    if (focusForm == form) focusForm = nullptr;
+    if (mainWindow == form) mainWindow = nullptr;
+}
+
+void Application::addTimer(Timer* timer) {
+    if (!contains(timers, timer)) timers.push_back(timer);
+}
+
+void Application::removeTimer(Timer* timer) {
+    erase(timers, timer);
+}
+
+void Application::pushModal(Form* form) {
+    modalForms.push_back(form);
+}
+
+void Application::popModal(Form* form) {
+    erase(modalForms, form);
+}
+
+void Application::formClosed(Form* form) {
+    if (form == mainWindow) stopRequested = true;
+}
+
+Form* Application::formOfWindow(std::uint32_t windowId) const {
+    if (windowId == 0) return nullptr;
+    for (Form* form : forms)
+        if (form->windowId() == windowId) return form;
+    return nullptr;
+}
+
+void Application::dispatch(const void* sdlEvent) {
+    const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
+    // A close from outside the program goes the way of a close from inside: through the main
+    // form's FormCloseQuery.
+    if (event.type == SDL_QUIT || event.type == SDL_APP_TERMINATING) {
+        if (mainWindow) mainWindow->close();
+        return;
+    }
+    Form* target = formOfWindow(windowOf(event));
+    if (event.type == SDL_WINDOWEVENT) {
+        if (!target) return;
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) focusForm = target;
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && focusForm == target)
+            focusForm = nullptr;
+        target->handleWindowEvent(sdlEvent);
+        return;
+    }
+    if (isKeyEvent(event.type) || isMouseEvent(event.type)) routeInput(target, sdlEvent);
+}
+
+// Keys go to the form that owns the input, when one does; mouse input reaches only that form,
+// and a press elsewhere closes a popup form instead of reaching the form under the mouse.
+void Application::routeInput(Form* target, const void* sdlEvent) {
+    const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
+    Form* owner = inputOwner();
+    if (isKeyEvent(event.type)) {
+        Form* recipient = owner ? owner : target;
+        if (recipient) recipient->deliverKey(sdlEvent);
+        return;
+    }
+    if (!target) return;
+    if (!owner || owner == target) {
+        target->deliverMouse(sdlEvent);
+        return;
+    }
+    if (event.type == SDL_MOUSEBUTTONDOWN && owner->style() == FormStyle::popup) owner->close();
+}
+
+void Application::fireTimers() {
+    // Handlers may create and destroy timers, and nest message processing of their own.
+    const std::vector<Timer*> snapshot = timers;
+    for (Timer* timer : snapshot)
+        if (contains(timers, timer)) timer->fireIfDue(SDL_GetTicks());
+}
+
+void Application::runPaints() {
+    const std::vector<Form*> snapshot = forms;
+    for (Form* form : snapshot)
+        if (contains(forms, form)) form->runPendingPaint();
+}
+
+std::uint32_t Application::msUntilNextTimer() const {
+    std::uint32_t soonest = UINT32_MAX;
+    const std::uint32_t now = SDL_GetTicks();
+    for (const Timer* timer : timers)
+        soonest = std::min(soonest, timer->msUntilDue(now));
+    return soonest;
+}
+
+}  // namespace platform

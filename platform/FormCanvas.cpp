@@ -1,0 +1,99 @@
+// FormCanvas: pixel rows onto a window surface, converted to its format, one rectangle a time.
+#include "platform/FormCanvas.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+
+namespace {
+
+// One pixel in the surface's format. Four-byte formats, which every desktop uses, take the
+// shift path; anything else goes through SDL's own mapping.
+struct PixelPacker {
+    explicit PixelPacker(const SDL_PixelFormat* format) : format(format) {
+        fast = format->BytesPerPixel == 4 && format->Rloss == 0 && format->Gloss == 0 &&
+               format->Bloss == 0;
+    }
+    std::uint32_t pack(unsigned char r, unsigned char g, unsigned char b) const {
+        if (!fast) return SDL_MapRGB(format, r, g, b);
+        return (std::uint32_t(r) << format->Rshift) | (std::uint32_t(g) << format->Gshift) |
+               (std::uint32_t(b) << format->Bshift) | format->Amask;
+    }
+    void store(unsigned char* at, std::uint32_t value) const {
+        switch (format->BytesPerPixel) {
+            case 4:
+                *reinterpret_cast<std::uint32_t*>(at) = value;
+                break;
+            case 2:
+                *reinterpret_cast<std::uint16_t*>(at) = std::uint16_t(value);
+                break;
+            case 3:
+                at[0] = value & 0xFF, at[1] = (value >> 8) & 0xFF, at[2] = (value >> 16) & 0xFF;
+                break;
+            default:
+                *at = std::uint8_t(value);
+                break;
+        }
+    }
+    const SDL_PixelFormat* format;
+    bool fast = false;
+};
+
+}  // namespace
+
+void FormCanvas::setClip(const Rect& rect) {
+    clip = rect;
+    clipped = true;
+}
+
+// The part of (x, y, w, h) that lies on the surface and inside the clip.
+bool FormCanvas::area(int x, int y, int w, int h, Rect& out) const {
+    SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
+    if (!surface) return false;
+    out = {std::max(x, 0), std::max(y, 0), std::min(x + w, surface->w),
+           std::min(y + h, surface->h)};
+    if (clipped) {
+        out.Left = std::max(out.Left, clip.Left);
+        out.Top = std::max(out.Top, clip.Top);
+        out.Right = std::min(out.Right, clip.Right);
+        out.Bottom = std::min(out.Bottom, clip.Bottom);
+    }
+    return out.Left < out.Right && out.Top < out.Bottom;
+}
+
+void FormCanvas::draw(int x, int y, const PixelRows& picture) {
+    Rect touched;
+    if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    const PixelPacker packer(surface->format);
+    const int bpp = surface->format->BytesPerPixel;
+    for (int row = touched.Top; row < touched.Bottom; ++row) {
+        const unsigned char* from = picture.rows[row - y] + 3 * (touched.Left - x);
+        auto* to = static_cast<unsigned char*>(surface->pixels) + row * surface->pitch +
+                   touched.Left * bpp;
+        for (int column = touched.Left; column < touched.Right; ++column, from += 3, to += bpp)
+            packer.store(to, packer.pack(from[2], from[1], from[0]));
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    const SDL_Rect shown{touched.Left, touched.Top, touched.Right - touched.Left,
+                         touched.Bottom - touched.Top};
+    SDL_UpdateWindowSurfaceRects(window, &shown, 1);
+}
+
+void FormCanvas::fill(int colour) {
+    Rect touched;
+    if (!area(0, 0, 1 << 20, 1 << 20, touched)) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    const SDL_Rect shown{touched.Left, touched.Top, touched.Right - touched.Left,
+                         touched.Bottom - touched.Top};
+    SDL_FillRect(
+        surface, &shown,
+        SDL_MapRGB(surface->format, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+    SDL_UpdateWindowSurfaceRects(window, &shown, 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,35 @@
+// Screen: the primary display's size and the number of displays.
+#include "platform/Screen.h"
+
+#include <SDL2/SDL.h>
+
+#include "platform/Application.h"
+
+namespace platform {
+
+namespace {
+
+SDL_DisplayMode primaryMode() {
+    SDL_DisplayMode mode{};
+    if (!Application::instance().startVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        return SDL_DisplayMode{};
+    return mode;
+}
+
+}  // namespace
+
+int Screen::width() {
+    return primaryMode().w;
+}
+
+int Screen::height() {
+    return primaryMode().h;
+}
+
+int Screen::monitorCount() {
+    if (!Application::instance().startVideo()) return 0;
+    const int count = SDL_GetNumVideoDisplays();
+    return count > 0 ? count : 0;
+}
+
+}  // namespace platform
