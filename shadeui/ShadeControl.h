@@ -7,16 +7,16 @@ class Limage;
 namespace platform {
 class Canvas;
 class WindowCanvas;
-}
+}  // namespace platform
 
 // The container fills these in before it sets a control up. The rectangle includes all four
 // edges: Right = Left + width and Bottom = Top + height. Neither target is owned.
 class ShadeControl {
   public:
     platform::Rect rect;
-    int backColour = 0xFFFFFF;  // every shade of the face derives from it
-    int foreColour = 0;         // caption, icon and label
-    Limage* raster = nullptr;   // the window's back buffer that draws go into
+    int backColour = 0xFFFFFF;                       // every shade of the face derives from it
+    int foreColour = 0;                              // caption, icon and label
+    Limage* raster = nullptr;                        // the window's back buffer that draws go into
     platform::WindowCanvas* windowCanvas = nullptr;  // where a draw presents its rectangle
 
   protected:
@@ -24,8 +24,4 @@ class ShadeControl {
     bool canDraw() const;
     // Every drawing step of a face fills and outlines in one colour: pen, then brush.
     static void setColour(platform::Canvas& canvas, int colour);
-    // The text attributes every caption and label starts from: an 11-pixel face in `colour`,
-    // drawn without a background.
-    static void beginText(platform::Canvas& canvas, int colour);
-    static void endText(platform::Canvas& canvas);
 };

@@ -23,8 +23,7 @@ class ShadeFader : public ShadeControl {
     int extraWidth = 0;      // widens the slot panel
     int tickHighlight = -1;  // the full-width tick; -1 for the middle one
 
-    void setUp(int x, int y, int height, const AnsiString& newCaption, double* var,
-               int tickCount);
+    void setUp(int x, int y, int height, const AnsiString& newCaption, double* var, int tickCount);
     // Composes the fader at its current value into the back buffer and presents it.
     void draw();
     // A press (isPress) or a move while this fader holds the capture; true when the bound value
@@ -38,10 +37,10 @@ class ShadeFader : public ShadeControl {
 
   private:
     void renderTrack(int h, int tickCount);
-    void drawTicks(int h, int tickCount, int tickColour);
+    void drawTicks(int h, int tickCount);
     void drawSlotPanel(int p);
     void renderKnob();
     void renderShadow(Limage& shadow, int offset, int grey, bool soft);
     void drawCaption(int centreX);
-    bool pressAt(int y, double& v) const;
+    double pressValue(int y) const;
 };
