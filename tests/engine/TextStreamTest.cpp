@@ -168,7 +168,9 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileAsItWas) {
     m->tempo = 0.9;
     const bool saved = m->saveSettings();
     chmod(folder.c_str(), 0755);
-    if (!saved) EXPECT_EQ(read(file()), "old contents\r\n");
+    if (!saved) {
+        EXPECT_EQ(read(file()), "old contents\r\n");
+    }
 }
 
 TEST_F(SettingsFileTest, UnwritableProgramFolderFallsBackToTheConfigFolder) {

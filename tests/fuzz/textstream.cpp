@@ -1,0 +1,72 @@
+// Fuzz target: the settings file loader on arbitrary bytes, followed by every use of the values.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "audio/AudioEngine.h"
+#include "engine/Metronome.h"
+
+namespace {
+
+// A stored object of its own nested inside another, to reach the section search with tags that
+// the input may place anywhere.
+class Inner : public TextStream {
+  public:
+    int count = 0;
+    bool flag = false;
+    void exchange() override {
+        exchangeInt("count", count);
+        exchangeBool("flag", flag);
+    }
+};
+
+class Outer : public TextStream {
+  public:
+    double value = 0.0;
+    Inner inner;
+    void exchange() override {
+        exchangeDouble("value", value);
+        exchangeSection("inner", inner);
+        exchangeSection("", inner);
+    }
+};
+
+std::string scratchFile() {
+    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(folder) + "/brevant-fuzz-" + std::to_string(getpid()) + ".cfg";
+}
+
+struct Fixture {
+    AudioEngine audio;
+    std::string path = scratchFile();
+    std::unique_ptr<Metronome> metronome =
+        std::make_unique<Metronome>(audio, SettingsPlace::only(path));
+};
+
+void writeBytes(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return;
+    if (size > 0) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Fixture* fixture = new Fixture;  // kept for the whole run; nothing to save at exit
+    Metronome& m = *fixture->metronome;
+    writeBytes(fixture->path, data, size);
+    m.setDefaults();
+    if (m.load(m.header, fixture->path)) {
+        m.bpm();
+        m.renderBar();
+        m.save(m.header, "");  // writes every loaded value back as text
+    }
+    Outer outer;
+    if (outer.load("o", fixture->path)) outer.save("o", "");
+    return 0;
+}
