@@ -1,0 +1,142 @@
+// The drawing primitives: shade arithmetic, gradients, rectangles, text and presentation.
+#include "graphics/Drawing.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "graphics/Limage.h"
+
+namespace {
+
+int pixelAt(const Limage& image, int x, int y) {
+    const unsigned char* p = image.rows[y] + x * 3;
+    return p[2] | p[1] << 8 | p[0] << 16;
+}
+
+TEST(DrawingTest, ScaleColourTruncatesAndCapsEachComponent) {
+    EXPECT_EQ(scaleColour(0x808080, 2.0f), 0xFFFFFF);
+    EXPECT_EQ(scaleColour(0xFFFFFF, 0.58f), 0x939393);
+    EXPECT_EQ(scaleColour(0x102030, 1.0f), 0x102030);
+    EXPECT_EQ(scaleColour(0x102030, -1.0f), 0);
+}
+
+TEST(DrawingTest, ScaleColourUsesTheSinglePrecisionFactor) {
+    EXPECT_EQ(scaleColour(0x0A0A0A, 0.9f), 0x080808);
+    EXPECT_EQ(scaleColour(0x000014, 1.15f), 0x000016);  // 20 * 1.15f is just below 23
+}
+
+TEST(DrawingTest, MixColourMovesEachComponentFromAToB) {
+    EXPECT_EQ(mixColour(0x000000, 0xFFFFFF, 0.5f), 0x7F7F7F);
+    EXPECT_EQ(mixColour(0x102030, 0x302010, 0.0f), 0x102030);
+    EXPECT_EQ(mixColour(0x102030, 0x302010, 1.0f), 0x302010);
+    EXPECT_EQ(mixColour(0xFF0000, 0x0000FF, 0.25f), 0xBF003F);  // falling and rising parts
+}
+
+TEST(DrawingTest, VerticalGradientOfOneRowHasTheFromColour) {
+    Limage image;
+    ASSERT_TRUE(image.create(6, 5));
+    image.fill(0);
+    gradient(image.canvas(), 1, 2, 4, 2, 0x0000FF, 0xFF0000, false);
+    EXPECT_EQ(pixelAt(image, 0, 2), 0);
+    for (int x = 1; x <= 4; x++)
+        EXPECT_EQ(pixelAt(image, x, 2), 0x0000FF);
+    EXPECT_EQ(pixelAt(image, 5, 2), 0);
+    EXPECT_EQ(pixelAt(image, 2, 1), 0);
+    EXPECT_EQ(pixelAt(image, 2, 3), 0);
+}
+
+TEST(DrawingTest, HorizontalGradientStepsFromFirstToLastColumnInclusive) {
+    Limage image;
+    ASSERT_TRUE(image.create(8, 4));
+    image.fill(0x123456);
+    gradient(image.canvas(), 2, 1, 6, 2, 0x000000, 0x0000C8, true);
+    const int expected[] = {0, 50, 100, 150, 200};  // t = i * 0.25f
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(pixelAt(image, 2 + i, 1), expected[i]);
+        EXPECT_EQ(pixelAt(image, 2 + i, 2), expected[i]);
+    }
+    EXPECT_EQ(pixelAt(image, 7, 1), 0x123456);
+    EXPECT_EQ(pixelAt(image, 4, 3), 0x123456);
+    gradient(image.canvas(), 6, 0, 5, 3, 0, 0, true);  // inverted: nothing
+    EXPECT_EQ(pixelAt(image, 5, 0), 0x123456);
+}
+
+TEST(DrawingTest, PointInRectIncludesAllFourEdges) {
+    const platform::Rect r{10, 20, 30, 40};
+    EXPECT_TRUE(pointInRect(10, 20, r));
+    EXPECT_TRUE(pointInRect(30, 40, r));
+    EXPECT_FALSE(pointInRect(31, 40, r));
+    EXPECT_FALSE(pointInRect(10, 19, r));
+    const platform::Rect moved = offsetRect(r, -5, 7);
+    EXPECT_EQ(moved.Left, 5);
+    EXPECT_EQ(moved.Top, 27);
+    EXPECT_EQ(moved.Right, 25);
+    EXPECT_EQ(moved.Bottom, 47);
+}
+
+// Records what reaches the window.
+class RecordingWindow : public platform::WindowCanvas {
+  public:
+    std::vector<platform::Rect> clips;
+    int drawX = 0, drawY = 0, drawWidth = 0;
+    bool clipped = false, clippedWhileDrawing = false;
+
+    void setClip(const platform::Rect& rect) override {
+        clips.push_back(rect);
+        clipped = true;
+    }
+    void clearClip() override { clipped = false; }
+    bool hasClip() const override { return clipped; }
+    void draw(int x, int y, const platform::PixelRows& picture) override {
+        drawX = x;
+        drawY = y;
+        drawWidth = picture.width;
+        clippedWhileDrawing = clipped;
+    }
+};
+
+TEST(DrawingTest, PresentToDrawsTheWholeBufferThroughTheControlsRectangle) {
+    Limage buffer;
+    ASSERT_TRUE(buffer.create(40, 30));
+    RecordingWindow window;
+    presentTo(buffer, window, {5, 6, 15, 16}, 2, 3);
+    ASSERT_EQ(window.clips.size(), 1u);
+    EXPECT_EQ(window.clips[0].Left, 7);
+    EXPECT_EQ(window.clips[0].Top, 9);
+    EXPECT_EQ(window.clips[0].Right, 18);  // the inclusive right column is covered
+    EXPECT_EQ(window.clips[0].Bottom, 20);
+    EXPECT_EQ(window.drawX, 2);
+    EXPECT_EQ(window.drawY, 3);
+    EXPECT_EQ(window.drawWidth, 40);
+    EXPECT_TRUE(window.clippedWhileDrawing);
+    EXPECT_FALSE(window.hasClip());
+}
+
+TEST(DrawingTest, TextProtocolDrawsWithoutBackgroundAndRestoresTheCanvas) {
+    Limage image;
+    ASSERT_TRUE(image.create(80, 30));
+    image.fill(0x202020);
+    platform::Canvas& canvas = image.canvas();
+    canvas.setBrushColour(0x00FF00);
+    drawText(canvas, 2, 2, "Tempo", 0xFFFFFF, true);
+    EXPECT_EQ(canvas.getBrushStyle(), platform::BrushStyle::solid);
+    EXPECT_FALSE(canvas.font().bold);
+    EXPECT_EQ(canvas.font().height, -11);
+    beginText(canvas, 0xFFFFFF);
+    const int w = canvas.textWidth("Tempo"), h = canvas.textHeight("Tempo");
+    endText(canvas);
+    if (w == 0) GTEST_SKIP() << "no usable font on this machine";
+    int lit = 0;
+    for (int y = 0; y < 30; y++)
+        for (int x = 0; x < 80; x++) {
+            const int c = pixelAt(image, x, y);
+            ASSERT_NE(c, 0x00FF00) << "the brush must not paint the cell";
+            if (c == 0x202020) continue;
+            lit++;
+            EXPECT_TRUE(x >= 2 && x < 2 + w + 1 && y >= 2 && y < 2 + h) << x << " " << y;
+        }
+    EXPECT_GT(lit, 20);
+}
+
+}  // namespace
