@@ -127,7 +127,6 @@ class ShadeUI {
     void drawSideBorders();
     void drawShading(bool small);
     bool canAdd() const;
-    platform::Rect clientOrigin() const;
     Position clientCursor() const;
     void dispatch(int x, int y, bool press);
     bool pressButtons(int x, int y);
