@@ -232,8 +232,7 @@ void Metronome::switchIfPending() {
     const double f = std::fmod(p, 1.0);
     if (f < 0.5 || f > 0.75) return;
     audio.playSound(1, 0.0, 0.0, 1.0, true);
-    const double q = mappedPosition(p);
-    audio.setPlayPosition(1, static_cast<std::uint32_t>(2.0 * barLength * q / barBeats));
+    audio.setPlayPosition(1, 2u * mappedSample(mappedPosition(p)));
     audio.setSoundVolume(1, gain());
     audio.releaseSound(0);
     pending = false;
@@ -247,6 +246,17 @@ double Metronome::mappedPosition(double oldPosition) const {
     if (p > barBeats) p -= 1.0;
     if (p >= barBeats) p = std::fmod(p, static_cast<double>(barBeats));
     return p;
+}
+
+// The sample of the new bar at beat position p. The beat position is a quotient of whole
+// numbers and carries its rounding error: 7.6 beats is held as 7.59999..., and truncating
+// would then start the new bar one sample early although the position lies on a whole sample.
+// A millionth of a sample absorbs that error without moving any position that is truly
+// fractional by a whole sample.
+std::uint32_t Metronome::mappedSample(double p) const {
+    const double sample = std::floor(static_cast<double>(barLength) * p / barBeats + 1e-6);
+    if (!(sample >= 0.0) || sample >= barLength) return 0;
+    return static_cast<std::uint32_t>(sample);
 }
 
 double Metronome::beatPosition() {

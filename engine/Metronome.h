@@ -86,4 +86,5 @@ class Metronome : public TextStream {
     void renderSampleBeat(int start, int maxBytes, bool accented);
     void renderSynthBeat(int start, bool accented);
     double mappedPosition(double oldPosition) const;
+    std::uint32_t mappedSample(double position) const;
 };
