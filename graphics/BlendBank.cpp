@@ -90,13 +90,17 @@ double blendValue(int n, int s, int d) {
 
 void BlendBank::build() {
     if (built) return;
+    compute();
+    built = true;
+}
+
+void BlendBank::compute() {
     for (int v = 0; v < 256; v++)
         parity[v] = v & 1;
     for (int n = 0; n < tintCount; n++)
         buildTint(n);
     for (int n = 0; n < blendCount; n++)
         buildBlend(n);
-    built = true;
 }
 
 void BlendBank::buildTint(int n) {

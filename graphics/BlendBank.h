@@ -17,8 +17,11 @@ class BlendBank {
     // a * k * b truncates to floor(a * b / 255) wherever a * b is a multiple of 255.
     static constexpr double k = static_cast<double>(0.0039215689f);
 
+    // Fills the bank unless it is built already.
     static void build();
     static bool isBuilt() { return built; }
+    // Evaluates every table again (start-up cost measurements); the values never change.
+    static void compute();
 
     static unsigned char parity[256];
     static unsigned char tint[tintCount][tableSize];
