@@ -13,8 +13,8 @@ namespace {
 
 // The click samples lie in the source tree's data folder, beside this file's folder.
 std::string dataFolder() {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind("/bench/")) + "/data/";
+    const std::string here = __FILE__;
+    return here.substr(0, here.rfind("bench/")) + "data/";
 }
 
 struct Fixture {
