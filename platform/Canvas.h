@@ -12,7 +12,9 @@
 
 namespace platform {
 
+class FontFace;
 class FontLibrary;
+struct FontGlyph;
 
 // Colours are 0x00BBGGRR: red in the low byte, green in the next, blue in the third.
 using Colour = std::int32_t;
@@ -116,6 +118,8 @@ class Canvas {
     void line(const Bounds& area, int x1, int y1, int x2, int y2, Colour colour);
     void fillPolygon(const Bounds& area, const Point* points, int count);
     FontLibrary& fontLibrary() const;
+    FontFace* currentFace() const;
+    void drawGlyph(const Bounds& area, const FontGlyph& glyph, std::int64_t left, std::int64_t top);
 
     PixelRows rows;
     Colour pen = 0;
