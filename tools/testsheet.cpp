@@ -74,11 +74,12 @@ void drawTexts(Limage& sheet, int x, int y) {
             c.font().colour = bold ? 0x803000 : ink;
             c.setBrushStyle(platform::BrushStyle::clear);
             const std::string text = "Tempo 120 BPM (" + std::to_string(h) + ")";
-            c.textOut(x + bold * 230, ty, text);
+            c.textOut(x + bold * 270, ty, text);
             const int w = c.textWidth(text), th = c.textHeight(text);
+            c.setBrushStyle(platform::BrushStyle::solid);
             setColour(c, 0xB0B0FF);  // the measured cell, just right of and below the text
-            c.fillRect(x + bold * 230 + w, ty, x + bold * 230 + w + 1, ty + th);
-            c.fillRect(x + bold * 230, ty + th, x + bold * 230 + w, ty + th + 1);
+            c.fillRect(x + bold * 270 + w, ty, x + bold * 270 + w + 1, ty + th);
+            c.fillRect(x + bold * 270, ty + th, x + bold * 270 + w, ty + th + 1);
             ty += th + 6;
         }
     }

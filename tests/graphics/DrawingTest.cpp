@@ -101,30 +101,29 @@ TEST(DrawingTest, PresentToDrawsTheWholeBufferThroughTheControlsRectangle) {
     EXPECT_FALSE(window.hasClip());
 }
 
-TEST(DrawingTest, TextProtocolDrawsWithoutBackgroundAndRestoresTheCanvas) {
-    Limage image;
-    ASSERT_TRUE(image.create(80, 30));
-    image.fill(0x202020);
+TEST(DrawingTest, TextProtocolDrawsInTheFontColourInsideItsCellAndRestoresTheCanvas) {
+    Limage image = filled(80, 30, 0x202020);
     platform::Canvas& canvas = image.canvas();
     canvas.setBrushColour(0x00FF00);
     drawText(canvas, 2, 2, "Tempo", 0xFFFFFF, true);
     EXPECT_EQ(canvas.getBrushStyle(), platform::BrushStyle::solid);
     EXPECT_FALSE(canvas.font().bold);
     EXPECT_EQ(canvas.font().height, -11);
-    beginText(canvas, 0xFFFFFF);
+    beginText(canvas, 0xFFFFFF, true);
     const int w = canvas.textWidth("Tempo"), h = canvas.textHeight("Tempo");
-    endText(canvas);
+    endText(canvas, true);
     if (w == 0) GTEST_SKIP() << "no usable font on this machine";
-    int lit = 0;
+    int full = 0;
     for (int y = 0; y < 30; y++)
         for (int x = 0; x < 80; x++) {
             const int c = pixelAt(image, x, y);
             ASSERT_NE(c, 0x00FF00) << "the brush must not paint the cell";
             if (c == 0x202020) continue;
-            lit++;
-            EXPECT_TRUE(x >= 2 && x < 2 + w + 1 && y >= 2 && y < 2 + h) << x << " " << y;
+            full += c == 0xFFFFFF;
+            // Antialiased edges may overhang the advance by a pixel, never the cell's rows.
+            EXPECT_TRUE(x >= 1 && x <= 2 + w && y >= 2 && y < 2 + h) << x << " " << y;
         }
-    EXPECT_GT(lit, 20);
+    EXPECT_GT(full, 10);
 }
 
 }  // namespace
