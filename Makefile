@@ -49,9 +49,11 @@ fuzz:
 	@CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_FUZZ=ON > /dev/null
 	@cmake --build $(FUZZ) -j $(JOBS)
 	@for f in $(FUZZ)/tests/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; \
 	  name=$$(basename $$f); mkdir -p $(FUZZ)/corpus/$$name; \
+	  seeds=""; [ -d tests/fuzz/corpus/$$name ] && seeds=tests/fuzz/corpus/$$name; \
 	  echo "== $$name for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$name tests/fuzz/corpus/$$name || exit 1; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$name $$seeds || exit 1; \
 	done
 
 install: build

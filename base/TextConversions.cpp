@@ -257,6 +257,11 @@ AnsiString& pageName() {
     return name;
 }
 
+// The scheme is given so that the opener takes the address for a web page, not a file name.
+AnsiString makerPageAddress() {
+    return "http://" + webHost() + "/" + pageName();
+}
+
 void openMakerPage() {
-    platform::openWebAddress("http://" + webHost() + "/" + pageName());
+    platform::openWebAddress(makerPageAddress());
 }

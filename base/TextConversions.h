@@ -50,6 +50,9 @@ const AnsiString& webHost();
 // The page opened on the maker's site; "index.html" until the program sets its own.
 AnsiString& pageName();
 
-// Opens "http://" + webHost() + "/" + pageName() in the user's browser. Returns at once; the
-// result of the opening is ignored.
+// The full address of the maker's page: "http://" + webHost() + "/" + pageName().
+AnsiString makerPageAddress();
+
+// Opens makerPageAddress() in the user's browser. Returns at once; the result of the opening is
+// ignored.
 void openMakerPage();

@@ -25,81 +25,44 @@ class Files : public ::testing::Test {
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = std::string(pattern) + "/";
     }
-    void TearDown() override {
-        chmod(folder.c_str(), 0755);
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
 
     void put(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
     std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
         std::stringstream all;
-        all << in.rdbuf();
+        all << std::ifstream(path, std::ios::binary).rdbuf();
         return all.str();
     }
     std::vector<std::string> names() {
         std::vector<std::string> found;
         DIR* dir = opendir(folder.c_str());
         while (dirent* entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != "..") found.push_back(name);
+            if (entry->d_name[0] != '.') found.push_back(entry->d_name);
         }
         closedir(dir);
         return found;
     }
 };
 
-// Sets an environment variable for the length of a test.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (had_) {
-            setenv(name_, old_.c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 }  // namespace
 
 TEST_F(Files, ProgramFolderIsTheExecutablesOwn) {
-    std::string programs = platform::programFolder();
-    ASSERT_FALSE(programs.empty());
-    EXPECT_EQ(programs.back(), '/');
-    EXPECT_EQ(programs, std::string(BREVANT_BINARY_DIR) + "/tests/platform/");
-    EXPECT_TRUE(platform::isReadableFile(programs + "test_platform"));
+    EXPECT_EQ(platform::programFolder(), std::string(BREVANT_BINARY_DIR) + "/tests/platform/");
 }
 
 TEST_F(Files, ConfigFolderPrefersAbsoluteXdgConfigHome) {
-    ScopedEnv home("HOME", "/home/someone");
-    {
-        ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/conf");
-        EXPECT_EQ(platform::configFolder(), "/tmp/conf/");
-    }
-    {
-        ScopedEnv xdg("XDG_CONFIG_HOME", "relative/conf");
-        EXPECT_EQ(platform::configFolder(), "/home/someone/.config/");
-    }
-    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
-    EXPECT_EQ(platform::configFolder(), "/home/someone/.config/");
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    std::string savedXdg = oldXdg ? oldXdg : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/conf", 1);
+    EXPECT_EQ(platform::configFolder(), "/tmp/conf/");
+    setenv("XDG_CONFIG_HOME", "relative/conf", 1);
+    std::string fallback = platform::configFolder();
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(platform::configFolder(), fallback);
+    EXPECT_EQ(fallback, std::string(std::getenv("HOME")) + "/.config/");
+    if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
 }
 
 TEST_F(Files, ReadsExactBytesAndFailsOnMissingOrFolder) {
@@ -111,8 +74,8 @@ TEST_F(Files, ReadsExactBytesAndFailsOnMissingOrFolder) {
     EXPECT_FALSE(platform::readFileBytes(folder + "missing", got));
     EXPECT_TRUE(got.empty());
     EXPECT_FALSE(platform::readFileBytes(folder, got));
+    EXPECT_TRUE(platform::isReadableFile(folder + "bin"));
     EXPECT_FALSE(platform::isReadableFile(folder));
-    EXPECT_FALSE(platform::isReadableFile(folder + "missing"));
 }
 
 TEST_F(Files, CreatesNestedFoldersThatAreThenWritable) {
@@ -120,44 +83,33 @@ TEST_F(Files, CreatesNestedFoldersThatAreThenWritable) {
     EXPECT_FALSE(platform::isFolderWritable(nested));
     ASSERT_TRUE(platform::createFolderPath(nested));
     EXPECT_TRUE(platform::isFolderWritable(nested));
-    EXPECT_TRUE(platform::createFolderPath(nested));  // already there
+    EXPECT_TRUE(platform::createFolderPath(nested));
     put(folder + "plain", "x");
     EXPECT_FALSE(platform::createFolderPath(folder + "plain/sub"));
-    EXPECT_FALSE(platform::isFolderWritable(folder + "plain"));
 }
 
-TEST_F(Files, AtomicWriteReplacesContentsAndLeavesNoTemporaryFile) {
+TEST_F(Files, AtomicWriteReplacesContentsKeepsModeAndLeavesNoTemporaryFile) {
     std::string path = folder + "settings.cfg";
     ASSERT_TRUE(platform::writeFileAtomically(path, "first", 5));
-    EXPECT_EQ(read(path), "first");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     ASSERT_TRUE(platform::writeFileAtomically(path, "second\r\n", 8));
     EXPECT_EQ(read(path), "second\r\n");
-    ASSERT_TRUE(platform::writeFileAtomically(path, "", 0));
-    EXPECT_EQ(read(path), "");
-    EXPECT_EQ(names(), std::vector<std::string>{"settings.cfg"});
-}
-
-TEST_F(Files, AtomicWriteKeepsModeAndFollowsSymbolicLinks) {
-    std::string path = folder + "kept";
-    put(path, "old");
-    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(platform::writeFileAtomically(path, "new", 3));
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-
-    std::string link = folder + "link";
-    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
-    ASSERT_TRUE(platform::writeFileAtomically(link, "via link", 8));
-    ASSERT_EQ(lstat(link.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(read(path), "via link");
+    EXPECT_EQ(names(), std::vector<std::string>{"settings.cfg"});
+    EXPECT_FALSE(platform::writeFileAtomically(folder + "missing/settings.cfg", "x", 1));
 }
 
-TEST_F(Files, AtomicWriteIntoMissingFolderFails) {
-    EXPECT_FALSE(platform::writeFileAtomically(folder + "missing/settings.cfg", "x", 1));
-    EXPECT_FALSE(platform::writeFileAtomically("", "x", 1));
-    EXPECT_FALSE(platform::writeFileAtomically(folder, "x", 1));
+TEST_F(Files, AtomicWriteThroughSymbolicLinkReplacesTheTarget) {
+    std::string path = folder + "target", link = folder + "link";
+    put(path, "old");
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(platform::writeFileAtomically(link, "new", 3));
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(read(path), "new");
 }
 
 TEST_F(Files, WriteFailingHalfWayLeavesOldFileByteIdentical) {
@@ -165,7 +117,6 @@ TEST_F(Files, WriteFailingHalfWayLeavesOldFileByteIdentical) {
     std::string old = "old contents\r\n";
     put(path, old);
     std::string big(200000, 'n');
-
     // A file size limit makes the write fall short part of the way, for root as well.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -180,13 +131,4 @@ TEST_F(Files, WriteFailingHalfWayLeavesOldFileByteIdentical) {
     EXPECT_FALSE(written);
     EXPECT_EQ(read(path), old);
     EXPECT_EQ(names(), std::vector<std::string>{"settings.cfg"});
-}
-
-TEST_F(Files, WriteIntoReadOnlyFolderLeavesOldFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    std::string path = folder + "settings.cfg";
-    put(path, "old");
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    EXPECT_FALSE(platform::writeFileAtomically(path, "new", 3));
-    EXPECT_EQ(read(path), "old");
 }

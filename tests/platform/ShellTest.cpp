@@ -54,9 +54,8 @@ class Shell : public ::testing::Test {
     }
 
     std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
         std::stringstream all;
-        all << in.rdbuf();
+        all << std::ifstream(path, std::ios::binary).rdbuf();
         return all.str();
     }
 };
