@@ -1,0 +1,125 @@
+// pictures: writes the application icons (data/brevant.png and data/brevant-64.png) and, on
+// request, previews of the about screen's pictures.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "about/AboutPictures.h"
+#include "graphics/Drawing.h"
+#include "graphics/Limage.h"
+#include "platform/PngWriter.h"
+
+namespace {
+
+std::uint32_t crc32(const unsigned char* p, std::size_t n, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < n; i++) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; k++)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void put32(std::vector<unsigned char>& out, std::uint32_t v) {
+    for (int i = 3; i >= 0; i--)
+        out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+void putChunk(std::vector<unsigned char>& out, const char* type,
+              const std::vector<unsigned char>& body) {
+    put32(out, static_cast<std::uint32_t>(body.size()));
+    std::vector<unsigned char> typed(type, type + 4);
+    typed.insert(typed.end(), body.begin(), body.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    put32(out, crc32(typed.data(), typed.size()));
+}
+
+// The zlib stream of the rows in stored (uncompressed) deflate blocks: small icons need no more.
+std::vector<unsigned char> storedZlib(const std::vector<unsigned char>& raw) {
+    std::vector<unsigned char> z = {0x78, 0x01};
+    std::size_t pos = 0;
+    do {
+        std::size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
+        z.push_back(pos + n == raw.size() ? 1 : 0);
+        z.push_back(static_cast<unsigned char>(n));
+        z.push_back(static_cast<unsigned char>(n >> 8));
+        z.push_back(static_cast<unsigned char>(~n));
+        z.push_back(static_cast<unsigned char>(~n >> 8));
+        z.insert(z.end(), raw.begin() + pos, raw.begin() + pos + n);
+        pos += n;
+    } while (pos < raw.size());
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32(z, b << 16 | a);
+    return z;
+}
+
+// An 8-bit RGBA PNG of the rows.
+std::vector<unsigned char> rgbaPng(const std::vector<unsigned char>& rgba, int size) {
+    std::vector<unsigned char> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<unsigned char> header;
+    put32(header, static_cast<std::uint32_t>(size));
+    put32(header, static_cast<std::uint32_t>(size));
+    header.insert(header.end(), {8, 6, 0, 0, 0});
+    putChunk(out, "IHDR", header);
+    std::vector<unsigned char> raw;
+    for (int y = 0; y < size; y++) {
+        raw.push_back(0);
+        raw.insert(raw.end(), rgba.begin() + y * size * 4, rgba.begin() + (y + 1) * size * 4);
+    }
+    putChunk(out, "IDAT", storedZlib(raw));
+    putChunk(out, "IEND", {});
+    return out;
+}
+
+bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool ok = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file != nullptr && std::fclose(file) != 0) ok = false;
+    if (!ok) std::fprintf(stderr, "pictures: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+// Each picture, four times enlarged, on a backdrop in the about screen's colours.
+bool writePreviews(const std::string& folder) {
+    Limage backdrop;
+    if (!backdrop.create(540, 270)) return false;
+    gradient(backdrop.canvas(), 0, 0, 539, 175, 0x303F44, 0, false);
+    gradient(backdrop.canvas(), 0, 175, 539, 269, 0, 0x564F3D, false);
+    Limage pictures[4];
+    AboutPictures::metronome(pictures[0]);
+    AboutPictures::notes(pictures[1], backdrop, 123, 168);
+    AboutPictures::speaker(pictures[2], backdrop, 437, 185);
+    AboutPictures::tuningFork(pictures[3], backdrop, 80, 229);
+    const char* names[4] = {"metronome", "notes", "speaker", "fork"};
+    for (int i = 0; i < 4; i++) {
+        Limage big;
+        big.create(pictures[i].width * 4, pictures[i].height * 4);
+        for (int y = 0; y < big.height; y++)
+            for (int x = 0; x < big.width; x++)
+                for (int c = 0; c < 3; c++)
+                    big.rows[y][3 * x + c] = pictures[i].rows[y / 4][3 * (x / 4) + c];
+        if (!platform::PngWriter::write(big.pixels(), folder + names[i] + ".png")) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Usage: pictures DATA_FOLDER [PREVIEW_FOLDER].
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: pictures DATA_FOLDER [PREVIEW_FOLDER]\n");
+        return 2;
+    }
+    std::string data = std::string(argv[1]) + "/";
+    if (!writeFile(data + "brevant.png", rgbaPng(AboutPictures::icon(128), 128))) return 1;
+    if (!writeFile(data + "brevant-64.png", rgbaPng(AboutPictures::icon(64), 64))) return 1;
+    if (argc == 3 && !writePreviews(std::string(argv[2]) + "/")) return 1;
+    return 0;
+}
