@@ -39,15 +39,21 @@ void ShadeButton::setUp(int x, int y, int width, int height, const AnsiString& c
     onImage.create(width, height);
     text = parseCaption(text, mode);
     if (mode == Mode::label) {
-        // These faces are never rendered; a flat patch of the background keeps a draw of them
-        // from showing whatever the new bitmaps held.
-        offImage.fill(backColour);
-        onImage.fill(backColour);
+        keepBackground();
         return;
     }
     bool momentary = toggleVar == nullptr && radioVar == nullptr;
     renderFace(offImage, text, mode, momentary ? FaceState::momentary : FaceState::off);
     renderFace(onImage, text, mode, momentary ? FaceState::momentary : FaceState::on);
+}
+
+// A label-only button shows no face, yet draw copies one: both faces hold what the back buffer
+// shows under the button at set-up, so that drawing them changes nothing there.
+void ShadeButton::keepBackground() {
+    for (Limage* face : {&offImage, &onImage}) {
+        face->fill(backColour);
+        if (raster != nullptr) Limage::drawKeyed(*raster, *face, -rect.Left, -rect.Top, -1);
+    }
 }
 
 // Takes the "#" and "$" prefixes off the caption and sets the mode and the label they ask for.

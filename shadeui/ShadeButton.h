@@ -45,6 +45,7 @@ class ShadeButton : public ShadeControl {
     void renderFace(Limage& face, const AnsiString& caption, Mode mode, FaceState state);
     void drawCaption(Limage& face, const AnsiString& caption, FaceState state, int textColour);
     void drawLamp(Limage& face, FaceState state, int faceColour);
+    void keepBackground();
     void drawLabel();
     void drawPressed(const Limage& face);
 };

@@ -213,6 +213,9 @@ TEST_F(ShadeButtonDraw, LabelIsDrawnAboveAndNothingWithoutTargets) {
         for (int x = 0; x < 100; x++)
             inked += pixelAt(raster, x, y) != 0x123456;
     EXPECT_GT(inked, 0);
+    // The button itself shows nothing: its faces hold what lay under it.
+    EXPECT_EQ(pixelAt(raster, 40, 40), 0x123456);
+    EXPECT_EQ(pixelAt(raster, 59, 49), 0x123456);
 
     ShadeButton loose;
     loose.setUpButton(0, 0, 22, 22, "", 1);
