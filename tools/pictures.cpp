@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "about/AboutPictures.h"
-#include "graphics/Drawing.h"
+#include "about/TFfreeAppsSplashScreen.h"
 #include "graphics/Limage.h"
+#include "platform/Application.h"
 #include "platform/PngWriter.h"
 
 namespace {
@@ -85,26 +86,31 @@ bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
     return ok;
 }
 
-// Each picture, four times enlarged, on a backdrop in the about screen's colours.
+Limage enlarged(const Limage& picture, int times) {
+    Limage big;
+    big.create(picture.width * times, picture.height * times);
+    for (int y = 0; y < big.height; y++)
+        for (int x = 0; x < big.width; x++)
+            for (int c = 0; c < 3; c++)
+                big.rows[y][3 * x + c] = picture.rows[y / times][3 * (x / times) + c];
+    return big;
+}
+
+// The about screen in both modes, and each of its pictures four times enlarged.
 bool writePreviews(const std::string& folder) {
-    Limage backdrop;
-    if (!backdrop.create(540, 270)) return false;
-    gradient(backdrop.canvas(), 0, 0, 539, 175, 0x303F44, 0, false);
-    gradient(backdrop.canvas(), 0, 175, 539, 269, 0, 0x564F3D, false);
-    Limage pictures[4];
-    AboutPictures::metronome(pictures[0]);
-    AboutPictures::notes(pictures[1], backdrop, 123, 168);
-    AboutPictures::speaker(pictures[2], backdrop, 437, 185);
-    AboutPictures::tuningFork(pictures[3], backdrop, 80, 229);
-    const char* names[4] = {"metronome", "notes", "speaker", "fork"};
-    for (int i = 0; i < 4; i++) {
-        Limage big;
-        big.create(pictures[i].width * 4, pictures[i].height * 4);
-        for (int y = 0; y < big.height; y++)
-            for (int x = 0; x < big.width; x++)
-                for (int c = 0; c < 3; c++)
-                    big.rows[y][3 * x + c] = pictures[i].rows[y / 4][3 * (x / 4) + c];
-        if (!platform::PngWriter::write(big.pixels(), folder + names[i] + ".png")) return false;
+    platform::Application::instance().setTitle("Brevant");
+    TFfreeAppsSplashScreen screen;
+    const char* names[4] = {"fork", "notes", "metronome", "speaker"};
+    for (int i = 0; i < 4; i++)
+        if (!platform::PngWriter::write(enlarged(screen.pictures[i], 4).pixels(),
+                                        folder + names[i] + ".png"))
+            return false;
+    for (bool about : {false, true}) {
+        screen.aboutMode = about;
+        screen.compose();
+        screen.paintLinkGlow(screen.hoverChangedAt + 1000);
+        std::string name = about ? "about.png" : "splash.png";
+        if (!platform::PngWriter::write(screen.screenRaster.pixels(), folder + name)) return false;
     }
     return true;
 }
