@@ -23,14 +23,13 @@ void store(unsigned char* pixel, Colour colour) {
     pixel[2] = static_cast<unsigned char>(colour & 0xFF);
 }
 
-// Floor of a / b for b > 0, exact for negative numerators.
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-    const std::int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
-}
+// Coordinates are 32-bit, so their products need more than 64 bits.
+using Wide = __int128;
 
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) {
-    return -floorDiv(-a, b);
+// Ceiling of a / b for b > 0, exact for negative numerators.
+std::int64_t ceilDiv(Wide a, Wide b) {
+    const Wide q = a / b;
+    return static_cast<std::int64_t>((a % b != 0 && a > 0) ? q + 1 : q);
 }
 
 constexpr std::int64_t maxEllipseSide = std::int64_t{1} << 30;
@@ -83,7 +82,10 @@ void Canvas::lineTo(int x, int y) {
 }
 
 // Steps one pixel at a time along the longer axis; the shorter axis follows the nearest pixel
-// to the ideal line (Bresenham's error term), which makes 45-degree lines exact diagonals.
+// to the ideal line (Bresenham's walk, halves rounded back towards the start), which makes
+// 45-degree lines exact diagonals. After k steps of the longer axis (length D, shorter d) the
+// walk has taken ceil((2kd - D) / 2D) steps of the shorter one, so only the steps whose longer
+// coordinate lies inside the area are visited, however long the line.
 void Canvas::line(const Bounds& area, int x1, int y1, int x2, int y2, Colour colour) {
     if (std::max(x1, x2) < area.x1 || std::min(x1, x2) >= area.x2) return;
     if (std::max(y1, y2) < area.y1 || std::min(y1, y2) >= area.y2) return;
@@ -92,30 +94,23 @@ void Canvas::line(const Bounds& area, int x1, int y1, int x2, int y2, Colour col
         if (x2 < x1) span(area, y1, x2 + 1, x1 + 1, colour);
         return;
     }
-    const std::int64_t dx = std::llabs(std::int64_t{x2} - x1);
-    const std::int64_t dy = std::llabs(std::int64_t{y2} - y1);
-    const int sx = x1 < x2 ? 1 : -1;
-    const int sy = y1 < y2 ? 1 : -1;
-    const std::int64_t steps = std::max(dx, dy);
-    std::int64_t error = 0;
-    std::int64_t x = x1, y = y1;
-    for (std::int64_t i = 0; i < steps; ++i) {
-        plot(area, clampToInt(x), clampToInt(y), colour);
-        if (dx >= dy) {
-            x += sx;
-            error += 2 * dy;
-            if (error > dx) {
-                y += sy;
-                error -= 2 * dx;
-            }
-        } else {
-            y += sy;
-            error += 2 * dx;
-            if (error > dy) {
-                x += sx;
-                error -= 2 * dy;
-            }
-        }
+    const bool xMajor = std::llabs(std::int64_t{x2} - x1) >= std::llabs(std::int64_t{y2} - y1);
+    const std::int64_t a1 = xMajor ? x1 : y1, a2 = xMajor ? x2 : y2;  // longer axis
+    const std::int64_t b1 = xMajor ? y1 : x1, b2 = xMajor ? y2 : x2;  // shorter axis
+    const std::int64_t lo = xMajor ? area.x1 : area.y1, hi = (xMajor ? area.x2 : area.y2) - 1;
+    const std::int64_t major = std::llabs(a2 - a1), minor = std::llabs(b2 - b1);
+    const int sa = a1 < a2 ? 1 : -1, sb = b1 < b2 ? 1 : -1;
+    std::int64_t first = sa > 0 ? lo - a1 : a1 - hi;
+    std::int64_t last = sa > 0 ? hi - a1 : a1 - lo;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, major - 1);
+    for (std::int64_t k = first; k <= last; ++k) {
+        const std::int64_t a = a1 + sa * k;
+        const std::int64_t b =
+            b1 +
+            sb * std::max<std::int64_t>(0, ceilDiv(Wide{2} * k * minor - major, Wide{2} * major));
+        const int px = clampToInt(xMajor ? a : b), py = clampToInt(xMajor ? b : a);
+        plot(area, px, py, colour);
     }
 }
 
@@ -163,11 +158,13 @@ void Canvas::polygon(const Point* points, int count) {
     current = points[0];
 }
 
-// Scanline fill at pixel centres. An edge from (x0, y0) to (x1, y1) crosses the centre line
-// y + 1/2 at x0 + (2y + 1 - 2y0)(x1 - x0) / (2(y1 - y0)); the first pixel whose centre lies at
-// or right of the crossing is found in integers, so the fill is exact and a pixel centre on a
-// left edge counts as inside, one on a right edge as outside. With even-odd, the pixels between
-// the first and second crossing, the third and fourth, and so on are inside.
+// Scanline fill with pixel centres on the integer coordinates, as lines have them, so that the
+// fill lies within the outline. Row y takes every edge with min(y0, y1) <= y < max(y0, y1)
+// (top included, bottom excluded, so a vertex is counted once) and the edge crosses it at
+// x0 + (y - y0)(x1 - x0) / (y1 - y0); the first pixel at or right of the crossing is found in
+// integers. Even-odd: the pixels from the first crossing up to the second, from the third up to
+// the fourth and so on are inside. A pixel exactly on a left edge is inside, on a right edge
+// outside, so shapes that share an edge never both paint it.
 void Canvas::fillPolygon(const Bounds& area, const Point* points, int count) {
     int top = points[0].y, bottom = points[0].y;
     for (int i = 1; i < count; ++i) {
@@ -179,22 +176,17 @@ void Canvas::fillPolygon(const Bounds& area, const Point* points, int count) {
     std::vector<std::int64_t> starts;
     for (int y = top; y < bottom; ++y) {
         starts.clear();
-        const std::int64_t centre2 = 2 * std::int64_t{y} + 1;
         for (int i = 0; i < count; ++i) {
             const Point& a = points[i];
             const Point& b = points[(i + 1) % count];
-            if (a.y == b.y) continue;
-            const std::int64_t ay2 = 2 * std::int64_t{a.y}, by2 = 2 * std::int64_t{b.y};
-            if ((centre2 < ay2) == (centre2 < by2)) continue;
-            // Crossing x = num / den with den > 0; first pixel x with 2x + 1 >= 2 num / den.
-            std::int64_t den = 2 * (std::int64_t{b.y} - a.y);
-            std::int64_t num = 2 * std::int64_t{a.x} * (std::int64_t{b.y} - a.y) +
-                               (centre2 - ay2) * (std::int64_t{b.x} - a.x);
+            if ((y < a.y) == (y < b.y)) continue;
+            Wide den = Wide{b.y} - a.y;
+            Wide num = Wide{a.x} * den + (Wide{y} - a.y) * (Wide{b.x} - a.x);
             if (den < 0) {
                 den = -den;
                 num = -num;
             }
-            starts.push_back(ceilDiv(2 * num - den, 2 * den));
+            starts.push_back(ceilDiv(num, den));
         }
         std::sort(starts.begin(), starts.end());
         for (std::size_t k = 0; k + 1 < starts.size(); k += 2) {

@@ -100,16 +100,18 @@ std::unique_ptr<FontFace> FontFace::open(const std::string& file, int index, int
     if (size <= 0 || FT_Set_Char_Size(face, 0, size, 72, 72) != 0) return nullptr;
     engine->scale = (size / 64.0) / face->units_per_EM;
     std::unique_ptr<FontFace> result(new FontFace(std::move(engine)));
-    result->measure();
+    result->measure(height);
     return result;
 }
 
-void FontFace::measure() {
+void FontFace::measure(int height) {
     FT_Face face = engine->face;
     double ascent = 0, descent = 0;
     cellUnits(face, ascent, descent);
     cellAscent = static_cast<int>(std::lround(ascent * engine->scale));
     cellDescent = static_cast<int>(std::lround(descent * engine->scale));
+    // A cell height asked for is the cell height given, whatever the rounding of the two parts.
+    if (height > 0) cellDescent = std::max(0, height - cellAscent);
     familyName = face->family_name ? face->family_name : "";
     // The underline sits on its position below the baseline but always inside the cell.
     const double thickness = std::max(1.0, face->underline_thickness * engine->scale);

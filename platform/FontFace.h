@@ -48,7 +48,7 @@ class FontFace {
   private:
     struct Engine;
     explicit FontFace(std::unique_ptr<Engine> engine);
-    void measure();
+    void measure(int height);
     void render(unsigned char character, FontGlyph& into);
     void embolden(FT_GlyphSlotRec_* slot, FontGlyph& into);
 
