@@ -24,6 +24,9 @@ void erase(std::vector<T*>& list, const T* item) {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
+// The marker event of SDL_PollEvent, which the message processing skips.
+constexpr Uint32 pollMarker = 0x7F00;
+
 bool isKeyEvent(Uint32 type) {
     return type == SDL_KEYDOWN || type == SDL_KEYUP;
 }
@@ -57,7 +60,7 @@ bool Application::startVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp) {
-        std::fprintf(stderr, "No window system: %s\n", SDL_GetError());
+        std::fprintf(stderr, "cannot open a window: %s\n", SDL_GetError());
         return false;
     }
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -68,9 +71,14 @@ bool Application::startVideo() {
 
 void Application::processMessages() {
     if (videoUp) {
+        // Events are taken one at a time straight from the queue, so that events queued by the
+        // handlers themselves are handled in the same call. SDL_PollEvent would stop at a marker
+        // of its own, and a pass that a handler's exception cut short would leave that marker
+        // in front of the next call's events.
+        SDL_PumpEvents();
         SDL_Event event;
-        while (SDL_PollEvent(&event))
-            dispatch(&event);
+        while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
+            if (event.type != pollMarker) dispatch(&event);
     }
     fireTimers();
     runPaints();
@@ -101,7 +109,9 @@ void Application::run(Form& form) {
     } catch (...) {
         showException("");
     }
-    stopRequested = true;
+    // The loop is over: a later modal form (at shutdown) must not see it as ending.
+    stopRequested = false;
+    mainWindow = nullptr;
 }
 
 void Application::showException(const std::string& message) {
@@ -192,6 +202,9 @@ void Application::routeInput(Form* target, const void* sdlEvent) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
     Form* owner = inputOwner();
     if (isKeyEvent(event.type)) {
+        // A key typed while the window system names no focused window goes to the form that
+        // had the focus last, else to the main form.
+        if (!target) target = focusForm ? focusForm : mainWindow;
         Form* recipient = owner ? owner : target;
         if (recipient) recipient->deliverKey(sdlEvent);
         return;

@@ -1,0 +1,331 @@
+// Form and Application: event routing, modal and popup input, closing, the window canvas.
+#include "platform/Form.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Application.h"
+#include "platform/Cursor.h"
+#include "platform/Screen.h"
+#include "platform/TestInput.h"
+
+using platform::Application;
+using platform::Form;
+using platform::MouseButton;
+using platform::ShiftState;
+using platform::TestInput;
+
+namespace {
+
+// A form that writes down every handler call.
+class RecordingForm : public Form {
+  public:
+    using Form::Form;
+    std::vector<std::string> calls;
+    std::vector<int> keys;
+    ShiftState lastShift = 0;
+    int lastX = -1, lastY = -1;
+    MouseButton lastButton = MouseButton::middle;
+    int paints = 0;
+    int refuseCloses = 0;  // how many close queries to refuse before allowing
+    int closeQueries = 0;
+
+  protected:
+    void FormShow() override { calls.push_back("show"); }
+    void FormPaint() override {
+        ++paints;
+        Form::FormPaint();
+    }
+    void FormKeyDown(int key, ShiftState shift) override {
+        keys.push_back(key);
+        lastShift = shift;
+        calls.push_back("keydown");
+    }
+    void FormKeyUp(int, ShiftState) override { calls.push_back("keyup"); }
+    void FormMouseDown(MouseButton button, ShiftState shift, int x, int y) override {
+        note("down", shift, x, y);
+        lastButton = button;
+    }
+    void FormMouseMove(ShiftState shift, int x, int y) override { note("move", shift, x, y); }
+    void FormMouseUp(MouseButton button, ShiftState shift, int x, int y) override {
+        note("up", shift, x, y);
+        lastButton = button;
+    }
+    void FormCloseQuery(bool& canClose) override {
+        ++closeQueries;
+        calls.push_back("closequery");
+        if (refuseCloses > 0) {
+            --refuseCloses;
+            canClose = false;
+        }
+    }
+    void FormDeactivate() override { calls.push_back("deactivate"); }
+
+  private:
+    void note(const char* what, ShiftState shift, int x, int y) {
+        calls.push_back(what);
+        lastShift = shift;
+        lastX = x;
+        lastY = y;
+    }
+};
+
+class FormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(app.startVideo());
+        app.processMessages();  // nothing left over from an earlier test
+    }
+    Application& app = Application::instance();
+};
+
+}  // namespace
+
+TEST_F(FormTest, StartsHiddenOneByOneAndClampsSizes) {
+    RecordingForm form;
+    ASSERT_TRUE(form.hasWindow());
+    EXPECT_FALSE(form.visible());
+    EXPECT_EQ(form.clientWidth(), 1);
+    EXPECT_EQ(form.clientHeight(), 1);
+    form.setClientSize(389, 305);
+    form.setPosition(120, 45);
+    EXPECT_EQ(form.clientWidth(), 389);
+    EXPECT_EQ(form.clientHeight(), 305);
+    EXPECT_EQ(form.left(), 120);
+    EXPECT_EQ(form.top(), 45);
+    form.setClientSize(0, -5);
+    EXPECT_EQ(form.clientWidth(), 1);
+    EXPECT_EQ(form.clientHeight(), 1);
+}
+
+TEST_F(FormTest, ShowRunsFormShowOnceAndPaintsFromMessageProcessing) {
+    RecordingForm form;
+    form.show();
+    form.show();
+    EXPECT_EQ(form.calls, std::vector<std::string>{"show"});
+    EXPECT_EQ(form.paints, 0);
+    app.processMessages();
+    EXPECT_EQ(form.paints, 1);
+    TestInput::expose(form);
+    TestInput::expose(form);
+    form.invalidate();
+    app.processMessages();
+    EXPECT_EQ(form.paints, 2);  // requests coalesce into one paint
+    form.hide();
+    form.invalidate();
+    app.processMessages();
+    EXPECT_EQ(form.paints, 2);  // a hidden form is not painted
+}
+
+TEST_F(FormTest, MouseEventsReachTheFormWithClientCoordinatesAndHeldButtons) {
+    RecordingForm form;
+    form.setClientSize(200, 100);
+    form.setPosition(300, 200);
+    form.show();
+    TestInput::mouseDown(form, MouseButton::right, 12, 34);
+    app.processMessages();
+    EXPECT_EQ(form.lastButton, MouseButton::right);
+    EXPECT_EQ(form.lastX, 12);
+    EXPECT_EQ(form.lastY, 34);
+    EXPECT_TRUE(form.lastShift & platform::shift::right);
+    TestInput::mouseMove(form, 50, 60);
+    app.processMessages();
+    EXPECT_EQ(form.calls.back(), "move");
+    EXPECT_TRUE(form.lastShift & platform::shift::right);
+    // The cursor position follows the events, in screen coordinates.
+    EXPECT_EQ(platform::Cursor::position().x, 350);
+    EXPECT_EQ(platform::Cursor::position().y, 260);
+    TestInput::mouseUp(form, MouseButton::right, 51, 61);
+    TestInput::mouseMove(form, 52, 62);
+    app.processMessages();
+    EXPECT_EQ(form.lastButton, MouseButton::right);
+    EXPECT_FALSE(form.lastShift & platform::shift::right);
+}
+
+TEST_F(FormTest, EventsGoToTheirOwnForm) {
+    RecordingForm first, second;
+    first.show();
+    second.show();
+    TestInput::mouseDown(second, MouseButton::left, 1, 2);
+    TestInput::keyDown(first, "A");
+    app.processMessages();
+    EXPECT_EQ(first.keys, std::vector<int>{0x41});
+    EXPECT_EQ(second.keys, std::vector<int>{});
+    EXPECT_EQ(second.lastX, 1);
+    EXPECT_EQ(first.lastX, -1);
+}
+
+namespace {
+
+// A modal form that closes itself on the first key it gets.
+class ClosingOnKeyForm : public RecordingForm {
+  protected:
+    void FormKeyDown(int key, ShiftState shift) override {
+        RecordingForm::FormKeyDown(key, shift);
+        close();
+    }
+};
+
+// A modal form that, once shown, queues input for another form and a key for itself.
+class ModalProbe : public ClosingOnKeyForm {
+  public:
+    Form* other = nullptr;
+
+  protected:
+    void FormShow() override {
+        TestInput::mouseDown(*other, MouseButton::left, 5, 5);
+        TestInput::keyDown(*other, "Space");
+        TestInput::expose(*other);
+    }
+};
+
+}  // namespace
+
+TEST_F(FormTest, ModalFormHoldsBackInputOfOtherFormsButNotTheirPaint) {
+    RecordingForm main;
+    main.show();
+    app.processMessages();
+    const int paintsBefore = main.paints;
+    ModalProbe dialog;
+    dialog.other = &main;
+    dialog.showModal();
+    EXPECT_FALSE(dialog.visible());
+    EXPECT_FALSE(dialog.modal());
+    EXPECT_EQ(dialog.keys, std::vector<int>{0x20});  // the key typed at the main form
+    EXPECT_EQ(main.lastX, -1);
+    EXPECT_TRUE(main.keys.empty());
+    EXPECT_GT(main.paints, paintsBefore);
+    EXPECT_EQ(app.inputOwner(), nullptr);
+}
+
+TEST_F(FormTest, PopupTakesKeysAndAPressElsewhereClosesIt) {
+    RecordingForm main;
+    RecordingForm menu(platform::FormStyle::popup);
+    main.show();
+    menu.show();
+    EXPECT_EQ(app.popupShowing(), &menu);
+    EXPECT_TRUE(menu.alwaysOnTop());
+    TestInput::keyDown(main, "Return");
+    app.processMessages();
+    EXPECT_EQ(menu.keys, std::vector<int>{0x0D});
+    EXPECT_TRUE(main.keys.empty());
+    TestInput::mouseDown(main, MouseButton::left, 7, 8);
+    app.processMessages();
+    EXPECT_EQ(menu.closeQueries, 1);
+    EXPECT_FALSE(menu.visible());
+    EXPECT_EQ(main.lastX, -1);  // the press only closed the menu
+    TestInput::mouseDown(main, MouseButton::left, 9, 10);
+    app.processMessages();
+    EXPECT_EQ(main.lastX, 9);
+}
+
+TEST_F(FormTest, CloseAsksFormCloseQueryWhichMayRefuse) {
+    RecordingForm form;
+    form.show();
+    form.refuseCloses = 1;
+    TestInput::windowClose(form);
+    app.processMessages();
+    EXPECT_EQ(form.closeQueries, 1);
+    EXPECT_TRUE(form.visible());
+    form.close();
+    EXPECT_EQ(form.closeQueries, 2);
+    EXPECT_FALSE(form.visible());
+}
+
+TEST_F(FormTest, FocusEventsGiveActivationAndDeactivate) {
+    RecordingForm form;
+    form.show();
+    TestInput::focusGained(form);
+    app.processMessages();
+    EXPECT_TRUE(app.active());
+    EXPECT_TRUE(form.focused());
+    TestInput::focusLost(form);
+    app.processMessages();
+    EXPECT_FALSE(app.active());
+    EXPECT_EQ(form.calls.back(), "deactivate");
+}
+
+TEST_F(FormTest, CanvasDrawsBlueGreenRedRowsThroughTheClip) {
+    RecordingForm form;
+    form.setClientSize(40, 30);
+    form.setColour(0x102030);
+    form.show();
+    app.processMessages();
+    ASSERT_EQ(TestInput::windowPixel(form, 0, 0), 0x102030);
+    // A 10 x 10 picture of blue 0x11, green 0x22, red 0x33: the colour 0x112233.
+    std::vector<unsigned char> pixels(10 * 10 * 3);
+    std::vector<unsigned char*> rows(10);
+    for (int i = 0; i < 100; ++i)
+        pixels[3 * i] = 0x11, pixels[3 * i + 1] = 0x22, pixels[3 * i + 2] = 0x33;
+    for (int y = 0; y < 10; ++y)
+        rows[y] = &pixels[30 * y];
+    form.canvas().setClip({8, 8, 12, 11});
+    form.canvas().draw(5, 5, {rows.data(), 10, 10});
+    form.canvas().clearClip();
+    EXPECT_EQ(TestInput::windowPixel(form, 8, 8), 0x112233);
+    EXPECT_EQ(TestInput::windowPixel(form, 11, 10), 0x112233);
+    EXPECT_EQ(TestInput::windowPixel(form, 12, 10), 0x102030);  // right edge excluded
+    EXPECT_EQ(TestInput::windowPixel(form, 11, 11), 0x102030);  // bottom edge excluded
+    EXPECT_EQ(TestInput::windowPixel(form, 5, 5), 0x102030);
+    // Without a clip the picture is cut to the window only.
+    form.canvas().draw(35, 25, {rows.data(), 10, 10});
+    EXPECT_EQ(TestInput::windowPixel(form, 39, 29), 0x112233);
+    EXPECT_EQ(TestInput::windowPixel(form, 34, 29), 0x102030);
+}
+
+TEST_F(FormTest, CursorShapeIsKeptPerForm) {
+    RecordingForm first, second;
+    first.setCursor(platform::CursorShape::sizeAll);
+    EXPECT_EQ(first.cursor(), platform::CursorShape::sizeAll);
+    EXPECT_EQ(second.cursor(), platform::CursorShape::standard);
+}
+
+TEST_F(FormTest, ScreenReportsTheDisplay) {
+    EXPECT_GE(platform::Screen::monitorCount(), 1);
+    EXPECT_GT(platform::Screen::width(), 0);
+    EXPECT_GT(platform::Screen::height(), 0);
+}
+
+namespace {
+
+// A main form that queues closes from outside as soon as it shows.
+class QuittingForm : public RecordingForm {
+  public:
+    int quits = 1;
+
+  protected:
+    void FormShow() override {
+        for (int i = 0; i < quits; ++i)
+            TestInput::quit();
+    }
+};
+
+class ThrowingForm : public RecordingForm {
+  protected:
+    void FormShow() override { TestInput::keyDown(*this, "X"); }
+    void FormKeyDown(int, ShiftState) override { throw std::runtime_error("broken handler"); }
+};
+
+}  // namespace
+
+TEST_F(FormTest, QuitFromOutsideEndsTheLoopThroughFormCloseQuery) {
+    QuittingForm main;
+    main.quits = 2;
+    main.refuseCloses = 1;  // the first close is refused, the loop goes on
+    app.run(main);
+    EXPECT_EQ(main.closeQueries, 2);
+    EXPECT_FALSE(main.visible());
+}
+
+TEST_F(FormTest, ExceptionEscapingAHandlerIsShownAndEndsTheLoop) {
+    ThrowingForm main;
+    app.setTitle("Brevant");
+    testing::internal::CaptureStderr();
+    app.run(main);
+    const std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find("broken handler"), std::string::npos);
+    EXPECT_FALSE(app.terminated());
+}

@@ -1,0 +1,177 @@
+// A real window on a real X server: mapping, drawing on the screen, mouse and keys from xdotool.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/Cursor.h"
+#include "platform/Form.h"
+
+extern char** environ;
+
+namespace {
+
+bool onPath(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e; ++e)
+        env.push_back(*e);
+    std::vector<char*> envp;
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    return pid;
+}
+
+// The first display number from 90 on that no X server holds.
+int freeDisplay() {
+    for (int n = 90; n < 200; ++n) {
+        const std::string id = std::to_string(n);
+        if (!exists("/tmp/.X" + id + "-lock") && !exists("/tmp/.X11-unix/X" + id)) return n;
+    }
+    return -1;
+}
+
+// The colour of one screen pixel, read with ImageMagick, as "RRGGBB".
+std::string screenPixel(int x, int y) {
+    const std::string command = "import -window root -depth 8 -crop 1x1+" + std::to_string(x) +
+                                "+" + std::to_string(y) + " txt:- 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "";
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        text += buffer;
+    pclose(pipe);
+    const std::size_t hash = text.find('#', text.find('\n'));
+    return hash == std::string::npos ? "" : text.substr(hash + 1, 6);
+}
+
+class ProbeForm : public platform::Form {
+  public:
+    int paints = 0, downs = 0;
+    int downX = -1, downY = -1;
+    std::vector<int> keys;
+    platform::PixelRows square;  // drawn at (10, 10) over the background on every paint
+
+  protected:
+    void FormPaint() override {
+        ++paints;
+        Form::FormPaint();
+        if (square.valid()) canvas().draw(10, 10, square);
+    }
+    void FormMouseDown(platform::MouseButton, platform::ShiftState, int x, int y) override {
+        ++downs;
+        downX = x;
+        downY = y;
+    }
+    void FormKeyDown(int key, platform::ShiftState) override { keys.push_back(key); }
+};
+
+// Processes messages until the condition holds, for at most about five seconds.
+template <typename Condition>
+bool processUntil(Condition condition) {
+    auto& app = platform::Application::instance();
+    for (int pass = 0; pass < 500 && !condition(); ++pass) {
+        app.processMessages();
+        platform::sleepMilliseconds(10);
+    }
+    return condition();
+}
+
+// The part that runs in the child process, on the X server the parent started.
+void realWindowChecks() {
+    auto& app = platform::Application::instance();
+    ASSERT_TRUE(app.startVideo());
+    ASSERT_TRUE(app.hasRealDisplay());
+    ProbeForm form;
+    form.setClientSize(120, 80);
+    form.setPosition(30, 40);
+    form.setColour(0x0000FF);  // red
+    form.show();
+    ASSERT_TRUE(processUntil([&] { return form.paints > 0; }));
+    std::vector<unsigned char> green(20 * 20 * 3, 0);
+    std::vector<unsigned char*> rows(20);
+    for (int i = 0; i < 400; ++i)
+        green[3 * i + 1] = 0xFF;
+    for (int y = 0; y < 20; ++y)
+        rows[y] = &green[60 * y];
+    form.square = {rows.data(), 20, 20};
+    form.invalidate();
+    const int painted = form.paints;
+    ASSERT_TRUE(processUntil([&] { return form.paints > painted; }));
+    // Let the server take the picture in; there is nothing to wait for but a few passes.
+    for (int pass = 0; pass < 20; ++pass) {
+        platform::Application::instance().processMessages();
+        platform::sleepMilliseconds(10);
+    }
+    EXPECT_EQ(screenPixel(30 + 15, 40 + 15), "00FF00");
+    EXPECT_EQ(screenPixel(30 + 5, 40 + 5), "FF0000");
+    EXPECT_EQ(screenPixel(30 + 125, 40 + 5), "000000");  // outside the window
+
+    ASSERT_EQ(std::system("xdotool mousemove 80 70 click 1"), 0);
+    ASSERT_TRUE(processUntil([&] { return form.downs > 0; }));
+    EXPECT_EQ(form.downX, 50);
+    EXPECT_EQ(form.downY, 30);
+    EXPECT_EQ(platform::Cursor::position().x, 80);
+    EXPECT_EQ(platform::Cursor::position().y, 70);
+
+    ASSERT_EQ(std::system("xdotool key KP_Add key space"), 0);
+    EXPECT_TRUE(processUntil([&] { return form.keys.size() >= 2; }));
+    EXPECT_EQ(form.keys, (std::vector<int>{0x6B, 0x20}));
+}
+
+}  // namespace
+
+TEST(RealWindow, ShowsDrawsAndTakesInputUnderXvfb) {
+    if (std::getenv("BREVANT_XVFB_CHILD")) {
+        realWindowChecks();
+        return;
+    }
+    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("import"))
+        GTEST_SKIP() << "Xvfb, xdotool or ImageMagick is not installed";
+    const int display = freeDisplay();
+    ASSERT_GE(display, 0);
+    const std::string name = ":" + std::to_string(display);
+    const pid_t server =
+        spawn({"Xvfb", name, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {});
+    ASSERT_GT(server, 0);
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+    for (int i = 0; i < 500 && !exists(socket); ++i)
+        platform::sleepMilliseconds(10);
+    int status = -1;
+    if (exists(socket)) {
+        const pid_t child =
+            spawn({"/proc/self/exe", "--gtest_filter=RealWindow.*"},
+                  {"DISPLAY=" + name, "SDL_VIDEODRIVER=x11", "BREVANT_XVFB_CHILD=1"});
+        if (child > 0) waitpid(child, &status, 0);
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    ASSERT_TRUE(exists(socket) || status != -1) << "Xvfb did not start";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
