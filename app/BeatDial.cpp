@@ -1,0 +1,229 @@
+// The beat dial's background layers, its frame painter and the bubbles.
+#include "app/BeatDial.h"
+
+#include <cmath>
+
+#include "base/TextConversions.h"
+#include "engine/Metronome.h"
+#include "graphics/Drawing.h"
+#include "platform/Canvas.h"
+#include "platform/Clock.h"
+#include "platform/Form.h"
+#include "shadeui/ShadeUI.h"
+
+namespace {
+
+constexpr double twoPi = 6.283185307179586;
+
+// One text of the dial: font colour, no background, the given height and weight.
+void dialText(platform::Canvas& canvas, int height, bool bold, int colour) {
+    canvas.setBrushStyle(platform::BrushStyle::clear);
+    canvas.font().height = height;
+    canvas.font().bold = bold;
+    canvas.font().colour = colour;
+}
+
+void endDialText(platform::Canvas& canvas) {
+    canvas.setBrushStyle(platform::BrushStyle::solid);
+    canvas.font().bold = false;
+}
+
+void fillSquare(platform::Canvas& canvas, int x, int y, int inner, int outer, int colour) {
+    canvas.setPenColour(colour);
+    canvas.setBrushColour(colour);
+    canvas.fillRect(x - inner, y - inner, x + outer, y + outer);
+}
+
+// Fills a temporary image with black, draws one shape on it and blends it onto the target.
+void glow(Limage& scratch, Limage& target, int colour, int x1, int y1, int x2, int y2,
+          BlendTable table) {
+    scratch.fill(0);
+    platform::Canvas& canvas = scratch.canvas();
+    canvas.setPenColour(colour);
+    canvas.setBrushColour(colour);
+    canvas.ellipse(x1, y1, x2, y2);
+    Limage::drawBlended(scratch, target, 0, 0, table);
+}
+
+}  // namespace
+
+BeatDial::BeatDial(Metronome& model, ShadeUI& owner) : metronome(model), container(owner) {}
+
+AnsiString BeatDial::soundName(int sound) {
+    switch (sound) {
+        case 0: return "Digital";
+        case 1: return AnsiString("Digital") + " B";
+        case 2: return "Classic";
+        case 3: return "Hi-hat";
+        default: return "";
+    }
+}
+
+// A blue-grey square with a faint glow over its left part, a slightly darker band along its
+// bottom and a faint light band across the top.
+void BeatDial::buildBackground() {
+    if (!background.create(size, size)) return;
+    background.fill(baseColour);
+    platform::Canvas& canvas = background.canvas();
+    gradient(canvas, 0, 0, size, 94, scaleColour(baseColour, 1.07f), scaleColour(baseColour, 0.85f),
+             false);
+    gradient(canvas, 0, 94, size, size, scaleColour(baseColour, 0.85f),
+             scaleColour(baseColour, 1.13f), false);
+    Limage scratch;
+    if (scratch.create(size, size)) {
+        glow(scratch, background, 0x060606, -150, -200, 70, 269, B1);
+        glow(scratch, background, 0x040404, -50, 155, 425, 489, B7);
+        scratch.fill(0);
+        gradient(scratch.canvas(), 0, 0, size, static_cast<int>(size * 0.2), 0x181818, 0, false);
+        Limage::drawBlended(scratch, background, 0, 0, B1);
+    }
+    image.create(size, size);
+}
+
+void BeatDial::paint(bool toBackground) {
+    if (platform::clockMilliseconds() < lastFrameTime + frameInterval) return;
+    lastFrameTime = platform::clockMilliseconds();
+    if (!image.isValid()) return;
+    Limage::drawKeyed(background, image, 0, 0, -1);
+    const int cx = image.width / 2;
+    const int cy = image.height / 2;
+    if (metronome.bubbles) drawBubbleStrip();
+    Colours colours{scaleColour(baseColour, 0.38f), 0x00FFFF, 0xFFFFFF, 0xFFFFFF};
+    drawTexts(cx, cy);
+    double radius = cx * 0.75;
+    const int shown = animate(colours, radius);
+    const int r = shown >= 2 ? static_cast<int>(radius) : 0;
+    if (shown >= 2) drawRing(r, colours.ring);
+    drawMarkers(shown, r, colours);
+    show(toBackground);
+}
+
+void BeatDial::drawBubbleStrip() {
+    Limage strip;
+    const int w = image.width, h = image.height;
+    if (!strip.create(static_cast<int>(w * 0.08), h)) return;
+    strip.fill(0);
+    drawBubbles(strip, strip.width / 2, h, strip.width, h);
+    Limage::drawBlended(strip, image, static_cast<int>(w * 0.75 - strip.width / 2), 0, B3);
+}
+
+void BeatDial::drawTexts(int cx, int cy) {
+    platform::Canvas& canvas = image.canvas();
+    const int colour = scaleColour(baseColour, 0.38f);
+    const int beats = metronome.beats;
+    struct Line {
+        AnsiString text;
+        int height;
+        bool bold;
+        int dx, dy;
+    };
+    const Line lines[] = {
+        {"Tempo", -11, false, 0, -56},
+        {toText(metronome.bpm()), -24, true, 0, -46},
+        {"Beat", -11, false, 1, 20},
+        {beats >= 1 ? toText(beats) : AnsiString("-"), -17, true, 0, 31},
+    };
+    for (const Line& line : lines) {
+        dialText(canvas, line.height, line.bold, colour);
+        canvas.textOut(cx + line.dx - canvas.textWidth(line.text) / 2, cy + line.dy, line.text);
+        endDialText(canvas);
+    }
+    const AnsiString name = soundName(metronome.sound);
+    dialText(canvas, -9, false, colour);
+    canvas.textOut(5, image.height - 2 * (canvas.textHeight(name) / 2) - 4, name);
+    endDialText(canvas);
+}
+
+// The shrink-and-grow of a change of beat count: the count switches halfway, at 83 ms, when
+// the ring is smallest and faded; by 167 ms it is back. A change between 0 and 1 only switches.
+int BeatDial::animate(Colours& colours, double& radius) {
+    int shown = metronome.beats;
+    if (!metronome.animateBeatChange) return shown;
+    const std::uint32_t elapsed = (platform::clockMilliseconds() - beatChangeTime) * 6u;
+    const double t = elapsed / 1000.0;
+    if (t < 0.5) shown = previousBeats;
+    const int before = previousBeats, now = metronome.beats;
+    const bool quiet = (before == 0 && now == 1) || (before == 1 && now == 0);
+    if (t >= 1.0 || quiet) return shown;
+    const double s = std::sqrt(std::fabs(1.0 - 2.0 * t));
+    radius *= 0.75 + 0.25 * s;
+    const int grey = scaleColour(baseColour, 0.8f);
+    const float mix = static_cast<float>(s);
+    colours.number = mixColour(grey, colours.number, mix);
+    colours.ring = mixColour(grey, colours.ring, mix);
+    colours.label = mixColour(grey, colours.label, mix);
+    colours.lit = mixColour(grey, colours.lit, mix);
+    return shown;
+}
+
+void BeatDial::drawRing(int radius, int colour) {
+    platform::Canvas& canvas = image.canvas();
+    const int cx = image.width / 2, cy = image.height / 2;
+    for (int i = 0; i < 60; ++i) {
+        const double a = i / 60.0 * twoPi;
+        canvas.setPixel(static_cast<int>(cx + std::sin(a) * radius),
+                        static_cast<int>(cy - std::cos(a) * radius), colour);
+    }
+}
+
+void BeatDial::drawMarkers(int shown, int radius, const Colours& colours) {
+    platform::Canvas& canvas = image.canvas();
+    const int cx = image.width / 2, cy = image.height / 2;
+    const int n = shown == 0 ? 1 : shown;
+    const bool lighting = metronome.running;
+    const double position = lighting ? metronome.beatPosition() : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double a = static_cast<double>(i) / n * twoPi;
+        const int bx = static_cast<int>(cx + std::sin(a) * radius + 0.5);
+        const int by = static_cast<int>(cy - std::cos(a) * radius + 0.5);
+        fillSquare(canvas, bx, by, 5, 6, colours.label);
+        if (metronome.beatNumbers && shown >= 2) {
+            const AnsiString number = toText(i + 1);
+            const int nx = static_cast<int>(cx + std::sin(a) * (radius + 14) + 0.5);
+            const int ny = static_cast<int>(cy - std::cos(a) * (radius + 14) + 0.5);
+            dialText(canvas, -11, true, colours.number);
+            canvas.textOut(nx - canvas.textWidth(number) / 2,
+                           ny - 1 - canvas.textHeight(number) / 2, number);
+            endDialText(canvas);
+        }
+        if (!lighting || i != static_cast<int>(position)) continue;
+        const double f = std::fmod(position, 1.0);
+        double lit = f < 0.5 ? 1.0 : 0.0;
+        if (metronome.fadingBeats) lit = (1.0 - f) * (1.0 - f);
+        fillSquare(canvas, bx, by, 3, 4,
+                   mixColour(colours.label, colours.lit, static_cast<float>(lit)));
+    }
+}
+
+void BeatDial::show(bool toBackground) {
+    if (toBackground) {
+        if (container.raster.isValid()) container.raster.canvas().draw(left, top, image.pixels());
+        return;
+    }
+    if (container.window) container.window->canvas().draw(left, top, image.pixels());
+}
+
+// The generator of the bubbles' flicker: a 64-bit linear congruential one; the value is the
+// upper half of the new state with its top bit cleared.
+std::uint32_t BeatDial::nextRandom() {
+    randomState = randomState * 1486058704437ULL + 1;
+    return static_cast<std::uint32_t>(randomState >> 32) & 0x7FFFFFFFu;
+}
+
+// 140 bubbles rise from the bottom of the strip and drift sideways; each takes 6.25 to 10.4
+// seconds to rise, and its brightness flickers a little from frame to frame.
+void BeatDial::drawBubbles(Limage& strip, double a, double b, double c, double d) {
+    const float t = static_cast<float>(platform::clockMilliseconds() * 0.001);
+    platform::Canvas& canvas = strip.canvas();
+    for (int k = 0; k < 140; ++k) {
+        const double speed = (0.2 * std::sin(543.0 * k) + 0.8) * 0.8 * t;
+        const double u = std::fmod((0.5 * std::sin(234.0 * k) + 0.5) * 5 + speed, 5.0) * 0.2;
+        const double x = a + 0.5 * c * std::sin(123.0 * k) * (0.95 * u + 0.05) +
+                         0.3 * c * u * std::sin(8 * u * (0.4 * std::sin(442.0 * k) + 0.6));
+        const double y = b - d * u;
+        const double flicker = 0.8 + 0.2 * (nextRandom() % 1000000) * 0.000001;
+        const double brightness = (90 * std::sin(413.0 * k) + 165) * (0.3 * u + 0.7) * flicker;
+        const int v = static_cast<int>(static_cast<int>(brightness) * 0.75) & 0xFF;
+        canvas.setPixel(static_cast<int>(x), static_cast<int>(y), v | (v << 8) | (v << 16));
+    }
+}

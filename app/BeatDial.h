@@ -1,0 +1,57 @@
+// BeatDial: the animated square of the main window that shows tempo, beats, sound and the beat.
+#pragma once
+
+#include <cstdint>
+
+#include "base/AnsiString.h"
+#include "graphics/Limage.h"
+
+class Metronome;
+class ShadeUI;
+
+// The dial is composed from a static background (gradients and glows, built with each layout)
+// and the metronome's state, at most once per 15 ms, and drawn at (20, 43) of the main window:
+// straight onto the window, or into the main container's back buffer for a full repaint.
+class BeatDial {
+  public:
+    static constexpr int size = 189;
+    static constexpr int left = 20;
+    static constexpr int top = 43;
+    static constexpr int baseColour = 0xC9A593;
+    static constexpr std::uint32_t frameInterval = 15;
+
+    Limage background;               // the static layer, rebuilt by every layout
+    Limage image;                    // the frame being composed
+    std::uint32_t lastFrameTime = 0;
+    std::uint32_t beatChangeTime = 0;  // written by the beat-changing input
+    int previousBeats = 0;             // the beat count before its last change
+
+    BeatDial(Metronome& metronome, ShadeUI& container);
+
+    void buildBackground();
+    // Composes and shows one frame unless the last one is less than 15 ms old. With
+    // toBackground the frame goes into the container's raster, else onto the window.
+    void paint(bool toBackground);
+
+    // The name the dial shows for a click sound.
+    static AnsiString soundName(int sound);
+    // Draws one frame of the rising bubbles into a black strip.
+    void drawBubbles(Limage& strip, double a, double b, double c, double d);
+
+  private:
+    struct Colours {
+        int label, lit, ring, number;
+    };
+
+    void drawBubbleStrip();
+    void drawTexts(int cx, int cy);
+    int animate(Colours& colours, double& radius);
+    void drawRing(int radius, int colour);
+    void drawMarkers(int shown, int radius, const Colours& colours);
+    void show(bool toBackground);
+    std::uint32_t nextRandom();
+
+    Metronome& metronome;
+    ShadeUI& container;
+    std::uint64_t randomState = 0x853C49E6748FEA9BULL;
+};

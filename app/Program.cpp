@@ -1,0 +1,39 @@
+// The program's objects in their order, and the program entry.
+#include "app/Program.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "about/TFfreeAppsSplashScreen.h"
+#include "app/TFmain.h"
+#include "app/Wmain.h"
+#include "base/Log_.h"
+#include "base/TextConversions.h"
+#include "platform/Application.h"
+#include "popups/TFshadeMenu.h"
+
+// The members are built in declaration order; the foundation values and the log are function
+// statics, made here explicitly after the window modules, as the order asks.
+Program::Program() : mainModule(std::make_unique<Wmain>(audio)) {
+    webHost();
+    programLog();
+}
+
+Program::~Program() = default;
+
+int Program::run() {
+    platform::Application& application = platform::Application::instance();
+    if (!application.startVideo()) return 1;
+    application.setTitle("Brevant");
+    try {
+        TFmain mainForm(*mainModule, audio);
+        TFshadeMenu menu;
+        TFfreeAppsSplashScreen splash;
+        application.run(mainForm);
+    } catch (const std::exception& error) {
+        application.showException(error.what());
+    } catch (...) {
+        application.showException("");
+    }
+    return 0;
+}

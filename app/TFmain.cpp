@@ -1,0 +1,321 @@
+// The main window: start-up, layout, the main loop, keyboard and mouse, tap tempo, the menu.
+#include "app/TFmain.h"
+
+#include "about/TFfreeAppsSplashScreen.h"
+#include "app/Wmain.h"
+#include "audio/AudioEngine.h"
+#include "audio/WavLoader.h"
+#include "base/TextConversions.h"
+#include "graphics/Drawing.h"
+#include "platform/Application.h"
+#include "platform/Canvas.h"
+#include "platform/Clock.h"
+#include "platform/Screen.h"
+#include "popups/TFshadeMenu.h"
+#include "shadeui/ShadeToolkit.h"
+
+TFmain* Fmain = nullptr;
+
+namespace {
+
+constexpr int mainWidth = 389;
+constexpr int mainHeight = 305;
+constexpr double tempoStep = 0.005;
+
+double clampUnit(double value) {
+    if (value < 0.0) return 0.0;
+    if (value > 1.0) return 1.0;
+    return value;
+}
+
+int clampBeats(int value) {
+    if (value < 0) return 0;
+    if (value > 9) return 9;
+    return value;
+}
+
+Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
+    Llist<AnsiString> list;
+    for (const char* text : texts) list.add(text);
+    return list;
+}
+
+}  // namespace
+
+// The window starts 1 x 1 at (0, 0) in the dark model; the first layout gives it its size, its
+// place and the colour model of the settings.
+TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine) {
+    if (Fmain == nullptr) Fmain = this;
+    setCaption("Metronome");
+    setColour(0xF0F0F0);
+    timer.setInterval(10);
+    timer.setHandler([this] { timerTimer(); });
+    dark = true;
+    loadSamples();
+    audio.init(this, 2);
+    idleHook = [this] { module.dial.paint(false); };
+    pageName() = "brevant.html";
+}
+
+TFmain::~TFmain() {
+    idleHook = nullptr;
+    if (Fmain == this) Fmain = nullptr;
+}
+
+// A sample that is missing or unreadable leaves its slot empty: that sound is then silent.
+void TFmain::loadSamples() {
+    static const char* const names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
+    for (int slot = 0; slot < 4; ++slot)
+        loadWavSamples(findSampleFile(names[slot]), module.metronome.samples[slot]);
+}
+
+void TFmain::timerTimer() {
+    timer.setEnabled(false);
+    if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
+    buildLayout();
+    platform::beginTimerResolution(1);
+    while (!module.mainContainer.closeRequested) loopPass();
+    platform::endTimerResolution(1);
+    close();
+}
+
+void TFmain::loopPass() {
+    platform::Application& application = platform::Application::instance();
+    application.processMessages();
+    Metronome& metronome = module.metronome;
+    metronome.tick();
+    module.dial.paint(false);
+    platform::sleepMilliseconds(metronome.pending ? 1 : 5);
+    ShadeUI& container = module.mainContainer;
+    if (!container.minimizeRequested) return;
+    if (application.active())
+        application.minimize();
+    else
+        container.minimizeRequested = false;
+}
+
+void TFmain::buildLayout() {
+    setClientSize(mainWidth, mainHeight);
+    setPosition(platform::Screen::width() / 2 - 194, platform::Screen::height() / 2 - 152);
+    dark = !module.metronome.white;
+    module.mainContainer.attachToWindow(this, "", false, true);
+    module.dial.buildBackground();
+    drawDialFrameAndLink();
+    module.mainContainer.beginControls([this] { changeHandler(); }, [this] { menuHandler(); });
+    addControls();
+}
+
+// The engraved frame two pixels around the dial, and the web-site text under the faders.
+void TFmain::drawDialFrameAndLink() {
+    ShadeUI& container = module.mainContainer;
+    if (!container.raster.isValid()) return;
+    platform::Canvas& canvas = container.raster.canvas();
+    const int darker = scaleColour(container.backColour, 0.9f);
+    const int lighter = scaleColour(container.backColour, 1.1f);
+    canvas.setPenColour(darker);
+    canvas.moveTo(18, 41);
+    canvas.lineTo(209, 41);
+    canvas.moveTo(18, 41);
+    canvas.lineTo(18, 232);
+    canvas.setPenColour(lighter);
+    canvas.moveTo(210, 233);
+    canvas.lineTo(210, 42);
+    canvas.moveTo(210, 233);
+    canvas.lineTo(19, 233);
+
+    beginText(canvas, scaleColour(accentColour, 0.6f));
+    const int w = canvas.textWidth(webHost());
+    canvas.textOut(309 - w / 2, 223, webHost());
+    endText(canvas);
+    module.linkRect = {309 - w / 2, 223, 309 + w / 2, 237};
+}
+
+void TFmain::addControls() {
+    ShadeUI& c = module.mainContainer;
+    Metronome& m = module.metronome;
+    c.setY(54).setX(268).setHeight(100);
+    c.addFader("Tempo", &m.tempo, 0, 10, -1).advanceX(19);
+    c.addFader("Volume", &m.volume, 0, 10, -1);
+    c.setY(115).setX(231).setHeight(0).setWidth(0);
+    c.addButton("<plus>", 0).advanceY(1).addButton("<minus>", 1);
+    c.setY(254).setX(46).setWidth(22).addButton("", 4);
+    c.setX(92).setWidth(22).addButton("<", 3).advanceX(1).addButton(">", 2);
+    c.setX(161).setWidth(22).addButton("<tap>", 6);
+    c.setX(273).setWidth(71).addToggle("<sound>", &m.running);
+    c.setY(278).setX(45).addLabel("Tone").setX(104).addLabel("Beat");
+    c.setX(163).addLabel("Tap").setX(299).addLabel("Play");
+}
+
+void TFmain::FormPaint() {
+    module.dial.paint(true);
+    module.mainContainer.repaint();
+}
+
+void TFmain::FormCloseQuery(bool& canClose) {
+    module.mainContainer.closeRequested = true;
+    canClose = true;
+}
+
+void TFmain::FormKeyDown(int key, platform::ShiftState) {
+    namespace vk = platform::vk;
+    if (key == vk::space) toggleRunning();
+    if (key == vk::add || key == vk::oemPlus) stepTempo(true);
+    if (key == vk::subtract || key == vk::oemMinus) stepTempo(false);
+    if (key >= vk::digit0 && key <= vk::digit0 + 9) setBeats(key - vk::digit0);
+    if (key >= vk::numpad0 && key <= vk::numpad0 + 9) setBeats(key - vk::numpad0);
+    if (key == vk::enter) tap();
+    if (key == vk::escape) close();
+}
+
+// Every mouse button acts the same.
+void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, int y) {
+    if (pointInRect(x, y, module.linkRect)) {
+        openWebPage();
+        return;
+    }
+    module.mainContainer.mouseDown();
+}
+
+void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
+
+void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
+    module.mainContainer.mouseUp();
+}
+
+void TFmain::toggleRunning() {
+    Metronome& m = module.metronome;
+    m.running = !m.running;
+    module.mainContainer.refreshBound(&m.running);
+    m.restart();
+}
+
+void TFmain::stepTempo(bool up) {
+    Metronome& m = module.metronome;
+    const double old = m.tempo;
+    m.tempo = clampUnit(m.tempo + (up ? tempoStep : -tempoStep));
+    if (m.tempo == old) return;
+    module.mainContainer.refreshBound(&m.tempo);
+    if (m.running) m.rebuild = true;
+}
+
+// The dial animates a change of count; it needs the count before the change, which is taken
+// even when the count stays the same.
+void TFmain::beatsChanged(int before) {
+    Metronome& m = module.metronome;
+    module.dial.previousBeats = before;
+    if (m.beats == before) return;
+    module.dial.beatChangeTime = platform::clockMilliseconds();
+    if (m.running) m.rebuild = true;
+}
+
+void TFmain::setBeats(int digit) {
+    Metronome& m = module.metronome;
+    const int before = m.beats;
+    m.beats = clampBeats(digit);
+    beatsChanged(before);
+}
+
+void TFmain::stepBeats(int delta) {
+    Metronome& m = module.metronome;
+    const int before = m.beats;
+    m.beats = clampBeats(m.beats + delta);
+    beatsChanged(before);
+}
+
+// The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
+void TFmain::tap() {
+    const std::uint32_t now = platform::clockMilliseconds();
+    const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
+    lastTapTime = now;
+    if (d < 0.001 || 60 / d < 40) return;
+    const int bpm = static_cast<int>(60 / d);
+    Metronome& m = module.metronome;
+    m.tempo = clampUnit((bpm - 40) * tempoStep);
+    module.mainContainer.refreshBound(&m.tempo);
+    if (m.running) m.rebuild = true;
+}
+
+void TFmain::changeHandler() {
+    ShadeUI& c = module.mainContainer;
+    Metronome& m = module.metronome;
+    void* changed = c.changedVariable();
+    if (changed == &m.running) m.restart();
+    if (changed == &m.tempo) {
+        // A tempo reached by dragging the fader is always even.
+        if (m.bpm() % 2 == 1) m.tempo = std::min(m.tempo + tempoStep, 1.0);
+        if (m.running) m.rebuild = true;
+    }
+    if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
+    if (!c.buttonClicked()) return;
+    switch (c.clickedId()) {
+        case 0: stepTempo(true); break;
+        case 1: stepTempo(false); break;
+        case 2: stepBeats(1); break;
+        case 3: stepBeats(-1); break;
+        case 4:
+        case 5:
+            // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
+            m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
+            if (m.running) m.rebuild = true;
+            break;
+        case 6: tap(); break;
+        default: break;
+    }
+}
+
+// The maker's page, opened as a web address.
+void TFmain::openWebPage() { openMakerPage(); }
+
+Llist<AnsiString> TFmain::menuItems() const {
+    const Metronome& m = module.metronome;
+    Llist<AnsiString> items;
+    items.add(AnsiString(m.beatNumbers ? "#" : "") + "Show Beat Numbers");
+    items.add(AnsiString(m.white ? "#" : "") + "White Model");
+    items.add("-Hot Keys...");
+    items.add("Specifications...");
+    items.add("About...");
+    items.add("More Apps at " + webHost() + "...");
+    items.add("-Exit");
+    return items;
+}
+
+Llist<AnsiString> TFmain::hotKeyLines() {
+    return listOf({"title:Hot Keys", "Start/stop metronome:   SPACE", "",
+                   "Increase/decrease tempo:   +/-", "Change beat:   0,1,2,3,4,5,6,7,8,9", "",
+                   "Tap tempo:   ENTER"});
+}
+
+Llist<AnsiString> TFmain::specificationLines() {
+    return listOf({"~Specifications", "",
+                   "- Timing method: precision algorithm based on 44.1 kHz audio clock",
+                   "- Accuracy: better than 0.01%", "- Tempo range: 40-240 BPM",
+                   "- Beat range: 1-9 and '-' (no accent)",
+                   "- Sound: 2 digital waveforms + 2 acoustic samples", "- Tap tempo",
+                   "- Beat visualization"});
+}
+
+void TFmain::menuHandler() {
+    const Llist<AnsiString> items = menuItems();
+    runMenuCommand(showShadeMenu(items));
+}
+
+void TFmain::runMenuCommand(int index) {
+    Metronome& m = module.metronome;
+    ShadeUI& c = module.mainContainer;
+    switch (index) {
+        case 0: m.beatNumbers = !m.beatNumbers; break;
+        case 1:
+            m.white = !m.white;
+            buildLayout();
+            FormPaint();
+            break;
+        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
+        case 3: c.showShadeDialog(specificationLines(), false, false); break;
+        case 4:
+            if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
+            break;
+        case 5: c.openWebPage(""); break;
+        case 6: c.closeRequested = true; break;
+        default: break;
+    }
+}

@@ -1,0 +1,67 @@
+// TFmain: the main window: start-up, layout, the main loop, input, tap tempo and the menu.
+#pragma once
+
+#include <cstdint>
+
+#include "base/AnsiString.h"
+#include "base/Llist.h"
+#include "platform/Form.h"
+#include "platform/Timer.h"
+
+class AudioEngine;
+class Wmain;
+
+// The window is borderless and painted entirely by its container and the beat dial. Its
+// one-shot timer shows the splash, builds the layout and then runs the program's own loop, which
+// processes messages, drives the metronome's bar switching and animates the dial until the quit
+// flag (the container's closeRequested) is set.
+class TFmain : public platform::Form {
+  public:
+    platform::Timer timer;             // 10 ms, fires once
+    std::uint32_t lastTapTime = 0;
+
+    TFmain(Wmain& module, AudioEngine& audio);
+    ~TFmain() override;
+
+    void timerTimer();
+    // One pass of the main loop.
+    void loopPass();
+    void buildLayout();
+
+    // The operations behind keys, buttons and faders.
+    void stepTempo(bool up);
+    void setBeats(int digit);
+    void stepBeats(int delta);
+    void tap();
+    void toggleRunning();
+    void changeHandler();
+    void menuHandler();
+    void runMenuCommand(int index);
+    void openWebPage();
+
+    // The menu's item texts, and the two information texts, as the menu shows them.
+    Llist<AnsiString> menuItems() const;
+    static Llist<AnsiString> hotKeyLines();
+    static Llist<AnsiString> specificationLines();
+
+    void FormPaint() override;
+    void FormKeyDown(int key, platform::ShiftState shift) override;
+    void FormMouseDown(platform::MouseButton button, platform::ShiftState shift, int x,
+                       int y) override;
+    void FormMouseMove(platform::ShiftState shift, int x, int y) override;
+    void FormMouseUp(platform::MouseButton button, platform::ShiftState shift, int x,
+                     int y) override;
+    void FormCloseQuery(bool& canClose) override;
+
+  private:
+    void drawDialFrameAndLink();
+    void addControls();
+    void loadSamples();
+    void beatsChanged(int before);
+
+    Wmain& module;
+    AudioEngine& audio;
+};
+
+// The main window, or nullptr before the program has made it.
+extern TFmain* Fmain;

@@ -1,0 +1,110 @@
+// Starts the program from a throw-away copy of its folder, so settings and sound stay private.
+#include "AppRun.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Desk.h"
+
+namespace e2e {
+
+static const char* const kSamples[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
+
+static void copyFile(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    out << in.rdbuf();
+}
+
+AppRun::AppRun() {
+    char pattern[] = "/tmp/brevant-e2e-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) return;
+    folder_ = made;
+    copyFile(BREVANT_EXE, folder_ + "/brevant");
+    chmod((folder_ + "/brevant").c_str(), 0755);
+    for (const char* sample : kSamples)
+        copyFile(std::string(BREVANT_DATA_DIR) + "/" + sample, folder_ + "/" + sample);
+}
+
+AppRun::~AppRun() {
+    if (alive()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (!folder_.empty() && std::getenv("BREVANT_E2E_KEEP") == nullptr)
+        std::system(("rm -rf '" + folder_ + "'").c_str());
+}
+
+void AppRun::writeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes;
+}
+
+std::string AppRun::readFile(const std::string& name) const {
+    std::ifstream in(folder_ + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void AppRun::removeFile(const std::string& name) const {
+    unlink((folder_ + "/" + name).c_str());
+}
+
+// The child gets a clean environment of its own: the desk's display, SDL's X11 video, the disk
+// audio driver (or none that can open), and a config folder inside the temporary folder.
+bool AppRun::start(const Desk& desk, bool withSound) {
+    std::vector<std::string> env = {
+        "PATH=/usr/bin:/bin",
+        "HOME=" + folder_,
+        "XDG_CONFIG_HOME=" + folder_ + "/config",
+        "DISPLAY=" + desk.display(),
+        "SDL_VIDEODRIVER=x11",
+        "SDL_AUDIODRIVER=" + std::string(withSound ? "disk" : "nosuchdriver"),
+        "SDL_DISKAUDIOFILE=" + audioPath(),
+        "ASAN_OPTIONS=detect_leaks=0",
+    };
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string exe = folder_ + "/brevant";
+    char* argv[] = {exe.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    std::string log = folder_ + "/output.log";
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) pid_ = -1;
+    return pid_ > 0;
+}
+
+int AppRun::waitForExit(int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs && status_ == -2; waited += 20) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status_ == -2 ? -1 : status_;
+}
+
+void AppRun::sendSignal(int signal) const {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
+bool AppRun::alive() const { return pid_ > 0 && status_ == -2 && kill(pid_, 0) == 0; }
+
+}  // namespace e2e

@@ -1,0 +1,44 @@
+// One run of the real program from a temporary copy of its folder, for end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace e2e {
+
+class Desk;
+
+class AppRun {
+public:
+    // Makes the temporary folder and copies the program and its four samples into it.
+    AppRun();
+    ~AppRun();
+    AppRun(const AppRun&) = delete;
+    AppRun& operator=(const AppRun&) = delete;
+
+    const std::string& folder() const { return folder_; }
+    std::string settingsPath() const { return folder_ + "/settings.cfg"; }
+    std::string audioPath() const { return folder_ + "/audio.raw"; }
+
+    void writeFile(const std::string& name, const std::string& bytes) const;
+    std::string readFile(const std::string& name) const;
+    void removeFile(const std::string& name) const;
+
+    // Starts the program on the desk. With sound, SDL's disk driver records what it plays;
+    // without, the sound device cannot be opened.
+    bool start(const Desk& desk, bool withSound = true);
+    // Waits for the program to end; returns its exit status, or -1 on a signal or time-out.
+    int waitForExit(int timeoutMs);
+    void sendSignal(int signal) const;
+    bool alive() const;
+    pid_t pid() const { return pid_; }
+
+private:
+    std::string folder_;
+    pid_t pid_ = -1;
+    int status_ = -2;
+};
+
+}  // namespace e2e

@@ -1,0 +1,309 @@
+// The real program under Xvfb: what a musician sees, hears and finds on disk afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "AppRun.h"
+#include "ClickTrack.h"
+#include "Desk.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kMainWidth = 389, kMainHeight = 305;
+constexpr int kSplashWidth = 540, kSplashHeight = 270;
+constexpr int kMainLeft = Desk::kScreenWidth / 2 - 194, kMainTop = Desk::kScreenHeight / 2 - 152;
+
+const char* const kDefaultSettings =
+    "<Orvelle Settings>\r\n"
+    "tempo=0.4\r\n"
+    "volume=0.5\r\n"
+    "beats=4\r\n"
+    "sound=0\r\n"
+    "beatNumbers=true\r\n"
+    "fadingBeats=true\r\n"
+    "animateBeatChange=true\r\n"
+    "bubbles=false\r\n"
+    "white=true\r\n"
+    "</Orvelle Settings>\r\n";
+
+std::string settingsWith(const std::string& tempo, int beats, int sound, bool white) {
+    return "<Orvelle Settings>\r\ntempo=" + tempo + "\r\nvolume=0.5\r\nbeats=" +
+           std::to_string(beats) + "\r\nsound=" + std::to_string(sound) +
+           "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
+           "bubbles=false\r\nwhite=" + (white ? "true" : "false") + "\r\n</Orvelle Settings>\r\n";
+}
+
+bool near(const Rgb& c, int r, int g, int b, int tolerance = 6) {
+    return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
+           std::abs(c.b - b) <= tolerance;
+}
+
+// The distances between successive click starts, in samples.
+std::vector<long> intervalsOf(const std::vector<Click>& clicks) {
+    std::vector<long> gaps;
+    for (size_t i = 1; i < clicks.size(); ++i) gaps.push_back(clicks[i].start - clicks[i - 1].start);
+    return gaps;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!desk.running()) GTEST_SKIP() << "Xvfb is not available";
+        if (!haveProgram("xdotool") || !haveProgram("import") || !haveProgram("xwininfo"))
+            GTEST_SKIP() << "xdotool, ImageMagick or xwininfo is missing";
+    }
+
+    // Starts the program and waits until the splash has gone and the main window shows.
+    void startToMainWindow(bool withSound = true) {
+        ASSERT_TRUE(app.start(desk, withSound));
+        ASSERT_TRUE(desk.waitForWindow(kMainWidth, kMainHeight, 15000, &main))
+            << app.readFile("output.log");
+        // The controls are drawn right after the window is sized; give them a moment.
+        pause(400);
+        desk.focus(main);
+    }
+
+    // The client point (x, y) of the main window in screen coordinates.
+    void clickMain(int x, int y) { desk.click(main.x + x, main.y + y); }
+
+    void quitWithEscape() {
+        desk.focus(main);
+        desk.key("Escape");
+        EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+    }
+
+    std::vector<Click> recordedClicks() {
+        ClickTrack track;
+        EXPECT_TRUE(track.load(app.audioPath()));
+        return track.clicks();
+    }
+
+    Desk desk;
+    AppRun app;
+    WindowInfo main;
+};
+
+TEST_F(EndToEnd, SplashShowsCentredThenClosesByItselfAndTheLightMainWindowIsCentred) {
+    ASSERT_TRUE(app.start(desk));
+    WindowInfo splash;
+    ASSERT_TRUE(desk.waitForWindow(kSplashWidth, kSplashHeight, 10000, &splash));
+    EXPECT_EQ(splash.x, (Desk::kScreenWidth - kSplashWidth) / 2);
+    EXPECT_EQ(splash.y, (Desk::kScreenHeight - kSplashHeight) / 2);
+    auto shown = std::chrono::steady_clock::now();
+    ASSERT_TRUE(desk.waitForNoWindow(kSplashWidth, kSplashHeight, 8000));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - shown).count();
+    EXPECT_GT(seconds, 1.2);
+    EXPECT_LT(seconds, 4.0);
+
+    ASSERT_TRUE(desk.waitForWindow(kMainWidth, kMainHeight, 5000, &main));
+    EXPECT_EQ(main.x, kMainLeft);
+    EXPECT_EQ(main.y, kMainTop);
+    pause(400);
+    Shot shot = desk.screenshot();
+    ASSERT_TRUE(shot.valid());
+    // Between the dial frame and the faders lies plain window background: light grey.
+    EXPECT_TRUE(near(shot.at(main.x + 240, main.y + 80), 0xE0, 0xE0, 0xE0));
+    quitWithEscape();
+    EXPECT_EQ(app.readFile("settings.cfg"), kDefaultSettings);
+}
+
+TEST_F(EndToEnd, SpaceStartsTheDefaultBarOnItsExactGridAndSpaceStopsIt) {
+    startToMainWindow();
+    desk.key("space");
+    pause(2600);
+    desk.key("space");
+    pause(600);
+    quitWithEscape();
+
+    std::vector<Click> clicks = recordedClicks();
+    ASSERT_GE(clicks.size(), 8u);
+    for (long gap : intervalsOf(clicks)) EXPECT_EQ(gap, 22050);
+    // The accented first beat (3400 Hz) crosses zero about twice as often as the others.
+    for (size_t i = 0; i < clicks.size(); ++i) {
+        bool accented = clicks[i].crossings > 22;
+        EXPECT_EQ(accented, i % 4 == 0) << "click " << i << " crossings " << clicks[i].crossings;
+    }
+}
+
+// Every interval between two clicks lies between the shortest and the longest beat played:
+// no gap, no doubled click, however the changes fall.
+void expectNoGapNorDoubledClick(const std::vector<Click>& clicks, long shortest, long longest) {
+    for (long gap : intervalsOf(clicks)) {
+        EXPECT_GE(gap, shortest - 1);
+        EXPECT_LE(gap, longest + 1);
+    }
+}
+
+TEST_F(EndToEnd, TempoKeysAndTheTempoFaderSwitchBarsWithoutGapOrDoubledClick) {
+    startToMainWindow();
+    desk.key("space");
+    pause(1500);
+    for (int i = 0; i < 10; ++i) desk.key("plus");  // 130 BPM
+    pause(2500);
+    // A click high on the Tempo fader's track makes the knob jump there: a faster tempo.
+    clickMain(268 + 16, 54 + 40);
+    pause(2500);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    std::vector<Click> clicks = recordedClicks();
+    ASSERT_GE(clicks.size(), 12u);
+    expectNoGapNorDoubledClick(clicks, 11025, 22050);
+    // In steady playing at 130 BPM the beats of the 81415-sample bar are 20353 or 20354 apart.
+    std::vector<long> gaps = intervalsOf(clicks);
+    int at130 = static_cast<int>(std::count_if(gaps.begin(), gaps.end(),
+                                               [](long g) { return g == 20353 || g == 20354; }));
+    EXPECT_GE(at130, 3);
+    long lastGap = gaps.back();
+    EXPECT_LT(lastGap, 20353) << "the fader did not raise the tempo";
+    std::string settings = app.readFile("settings.cfg");
+    EXPECT_EQ(settings.find("tempo=0.4\r\n"), std::string::npos);
+}
+
+TEST_F(EndToEnd, DigitKeysChangeTheBeatCountAndTheAccentFollows) {
+    startToMainWindow();
+    desk.key("space");
+    pause(1200);
+    desk.key("3");
+    pause(3500);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    std::vector<Click> clicks = recordedClicks();
+    ASSERT_GE(clicks.size(), 10u);
+    expectNoGapNorDoubledClick(clicks, 22050, 22050);
+    // The last six clicks run in three-beat bars: accents three clicks apart.
+    std::vector<size_t> accents;
+    for (size_t i = clicks.size() - 7; i < clicks.size(); ++i)
+        if (clicks[i].crossings > 22) accents.push_back(i);
+    ASSERT_GE(accents.size(), 2u);
+    for (size_t i = 1; i < accents.size(); ++i) EXPECT_EQ(accents[i] - accents[i - 1], 3u);
+    EXPECT_NE(app.readFile("settings.cfg").find("beats=3\r\n"), std::string::npos);
+}
+
+// Whether any pixel of the dial is lit yellow (the sounding beat's marker).
+bool dialHasLitMarker(const Shot& shot, const WindowInfo& main) {
+    for (int y = 43; y < 43 + 189; ++y)
+        for (int x = 20; x < 20 + 189; ++x) {
+            Rgb c = shot.at(main.x + x, main.y + y);
+            if (c.r > 170 && c.g > 170 && c.b < 110) return true;
+        }
+    return false;
+}
+
+TEST_F(EndToEnd, TheDialLightsTheSoundingBeatOnlyWhileRunning) {
+    startToMainWindow();
+    EXPECT_FALSE(dialHasLitMarker(desk.screenshot(), main));
+    desk.key("space");
+    pause(300);
+    bool lit = false;
+    for (int i = 0; i < 8 && !lit; ++i) {
+        lit = dialHasLitMarker(desk.screenshot(), main);
+        pause(90);
+    }
+    EXPECT_TRUE(lit);
+    desk.key("space");
+    pause(300);
+    EXPECT_FALSE(dialHasLitMarker(desk.screenshot(), main));
+    quitWithEscape();
+}
+
+enum class Quit { Escape, CloseButton, MenuExit, Terminate };
+
+class QuittingPath : public EndToEnd, public ::testing::WithParamInterface<Quit> {};
+
+TEST_P(QuittingPath, EndsWithStatusZeroAndWritesTheSettings) {
+    app.writeFile("settings.cfg", settingsWith("0.5", 3, 1, true));
+    startToMainWindow();
+    desk.key("5");  // a change that must reach the file
+    pause(200);
+    switch (GetParam()) {
+        case Quit::Escape: desk.key("Escape"); break;
+        case Quit::CloseButton: clickMain(369, 13); break;
+        case Quit::MenuExit:
+            clickMain(19, 13);
+            pause(700);
+            // The menu opens below the grip, at client (10, 23); "Exit" is its seventh row.
+            desk.click(main.x + 10 + 30, main.y + 23 + 6 * 20 + 10);
+            break;
+        case Quit::Terminate: app.sendSignal(SIGTERM); break;
+    }
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.5", 5, 1, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWayOut, QuittingPath,
+                         ::testing::Values(Quit::Escape, Quit::CloseButton, Quit::MenuExit,
+                                           Quit::Terminate));
+
+TEST_F(EndToEnd, ASettingsFileWrittenBeforehandIsHonoured) {
+    // Dark model, three beats, the second sound, and a tempo written with a decimal comma.
+    app.writeFile("settings.cfg", settingsWith("0,5", 3, 1, false));
+    startToMainWindow();
+    Shot shot = desk.screenshot();
+    EXPECT_TRUE(near(shot.at(main.x + 240, main.y + 80), 0x50, 0x50, 0x50));
+    desk.key("space");
+    pause(2500);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    // 140 BPM in three beats: a 56700-sample bar of 18900-sample beats.
+    std::vector<Click> clicks = recordedClicks();
+    ASSERT_GE(clicks.size(), 6u);
+    for (long gap : intervalsOf(clicks)) EXPECT_EQ(gap, 18900);
+    int loudest = 0;
+    for (const Click& c : clicks) loudest = std::max(loudest, c.crossings);
+    for (size_t i = 0; i < clicks.size(); ++i)
+        EXPECT_EQ(clicks[i].crossings * 3 > loudest * 2, i % 3 == 0) << "click " << i;
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.5", 3, 1, false));
+}
+
+enum class Damage { MissingSamples, DamagedSamples, DamagedSettings, NoSoundDevice };
+
+class DamagedSurroundings : public EndToEnd, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedSurroundings, StillGiveAWorkingWindowAndACleanExit) {
+    const char* samples[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
+    std::string garbage = "RIFF\xff\xff\xff\x7fWAVEdata\xff\xff\xff\x7f\x01\x02";
+    switch (GetParam()) {
+        case Damage::MissingSamples:
+            for (const char* s : samples) app.removeFile(s);
+            app.writeFile("settings.cfg", settingsWith("0.4", 4, 2, true));
+            break;
+        case Damage::DamagedSamples:
+            for (const char* s : samples) app.writeFile(s, garbage);
+            app.writeFile("settings.cfg", settingsWith("0.4", 4, 3, true));
+            break;
+        case Damage::DamagedSettings:
+            app.writeFile("settings.cfg", std::string("<Orvelle Settings>\r\ntempo=\xff") +
+                                              std::string(1, '\0') +
+                                              "zz\r\nbeats=999999999999\r\n\x01\x02");
+            break;
+        case Damage::NoSoundDevice: break;
+    }
+    startToMainWindow(GetParam() != Damage::NoSoundDevice);
+    desk.key("space");
+    pause(800);
+    desk.key("plus");
+    desk.key("7");
+    pause(800);
+    desk.key("space");
+    EXPECT_TRUE(app.alive());
+    quitWithEscape();
+    EXPECT_EQ(app.readFile("settings.cfg").rfind("<Orvelle Settings>\r\n", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, DamagedSurroundings,
+                         ::testing::Values(Damage::MissingSamples, Damage::DamagedSamples,
+                                           Damage::DamagedSettings, Damage::NoSoundDevice));
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,161 @@
+// Xvfb, xwininfo, xdotool and ImageMagick wrapped for the end-to-end tests.
+#include "Desk.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace e2e {
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool haveProgram(const std::string& name) {
+    std::string command = "command -v " + name + " > /dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+Rgb Shot::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return {};
+    size_t i = (static_cast<size_t>(y) * width + x) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+}
+
+static bool fileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// A display number whose lock file and socket are both free.
+static int freeDisplayNumber() {
+    for (int n = 71; n < 140; ++n) {
+        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (!fileExists(lock) && !fileExists(socket)) return n;
+    }
+    return -1;
+}
+
+Desk::Desk() {
+    int n = freeDisplayNumber();
+    if (n < 0 || !haveProgram("Xvfb")) return;
+    display_ = ":" + std::to_string(n);
+    std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+    const char* argv[] = {"Xvfb", display_.c_str(), "-screen", "0", screen.c_str(),
+                          "-nolisten", "tcp", "-noreset", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+        pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    for (int i = 0; i < 100 && pid_ > 0 && run("xdpyinfo > /dev/null 2>&1") != 0; ++i) pause(50);
+}
+
+Desk::~Desk() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+}
+
+int Desk::run(const std::string& command, std::string* out) const {
+    std::string full = "DISPLAY=" + display_ + " " + command;
+    FILE* pipe = popen(full.c_str(), "r");
+    if (!pipe) return -1;
+    std::array<char, 4096> chunk;
+    size_t got;
+    while ((got = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        if (out) out->append(chunk.data(), got);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// xwininfo -root -children prints one line per top-level window, with its geometry as
+// "WxH+X+Y". Only mapped (viewable) windows are of interest.
+std::vector<WindowInfo> Desk::windowsOfSize(int width, int height) const {
+    std::string listing;
+    run("xwininfo -root -children 2>/dev/null", &listing);
+    std::vector<WindowInfo> found;
+    std::istringstream lines(listing);
+    std::string line;
+    std::string size = std::to_string(width) + "x" + std::to_string(height) + "+";
+    while (std::getline(lines, line)) {
+        size_t at = line.find(size);
+        size_t idStart = line.find("0x");
+        if (at == std::string::npos || idStart == std::string::npos) continue;
+        WindowInfo info;
+        info.id = line.substr(idStart, line.find(' ', idStart) - idStart);
+        std::string state;
+        run("xwininfo -id " + info.id + " 2>/dev/null | grep 'Map State'", &state);
+        if (state.find("IsViewable") == std::string::npos) continue;
+        info.width = width;
+        info.height = height;
+        std::sscanf(line.c_str() + at + size.size() - 1, "%d%d", &info.x, &info.y);
+        found.push_back(info);
+    }
+    return found;
+}
+
+bool Desk::waitForWindow(int width, int height, int timeoutMs, WindowInfo* found) const {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        std::vector<WindowInfo> windows = windowsOfSize(width, height);
+        if (!windows.empty()) {
+            if (found) *found = windows.front();
+            return true;
+        }
+        pause(50);
+    }
+    return false;
+}
+
+bool Desk::waitForNoWindow(int width, int height, int timeoutMs) const {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+        if (windowsOfSize(width, height).empty()) return true;
+        pause(50);
+    }
+    return false;
+}
+
+// ImageMagick writes the root window as a binary PPM: "P6 W H 255" and the pixels.
+Shot Desk::screenshot() const {
+    Shot shot;
+    std::string data;
+    if (run("import -window root ppm:- 2>/dev/null", &data) != 0) return shot;
+    std::istringstream in(data);
+    std::string magic;
+    int maxValue = 0;
+    in >> magic >> shot.width >> shot.height >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255) return {};
+    size_t bytes = static_cast<size_t>(shot.width) * shot.height * 3;
+    size_t start = static_cast<size_t>(in.tellg());
+    if (data.size() < start + bytes) return {};
+    shot.rgb.assign(data.begin() + start, data.begin() + start + bytes);
+    return shot;
+}
+
+void Desk::click(int x, int y) const {
+    run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+void Desk::key(const std::string& keyName) const { run("xdotool key " + keyName); }
+
+void Desk::focus(const WindowInfo& window) const {
+    run("xdotool mousemove " + std::to_string(window.x + window.width / 2) + " " +
+        std::to_string(window.y + 10) + " windowfocus --sync " + window.id + " 2>/dev/null");
+}
+
+}  // namespace e2e
