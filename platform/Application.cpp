@@ -58,6 +58,9 @@ bool Application::startVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Window surfaces stay plain shared memory: a texture framebuffer would pull in OpenGL,
+    // recreate each window on its first paint (losing its place) and cost far more time.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp) {
         std::fprintf(stderr, "cannot open a window: %s\n", SDL_GetError());
