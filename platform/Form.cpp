@@ -66,18 +66,15 @@ void Form::setClientSize(int newWidth, int newHeight) {
     paintPending = true;
 }
 
+// The position the program last gave the window. The window system's own report lags behind
+// (and before the window is mapped it reports where the window was created), which would make a
+// dragged window jump back.
 int Form::left() const {
-    if (!window) return posX;
-    int x = 0;
-    SDL_GetWindowPosition(window, &x, nullptr);
-    return x;
+    return posX;
 }
 
 int Form::top() const {
-    if (!window) return posY;
-    int y = 0;
-    SDL_GetWindowPosition(window, nullptr, &y);
-    return y;
+    return posY;
 }
 
 void Form::setPosition(int newLeft, int newTop) {
@@ -98,7 +95,10 @@ void Form::show() {
     FormShow();
     if (!isVisible) return;
     if (window) {
+        // Some X servers place a window where it was created when it is mapped, whatever it was
+        // moved to while hidden; the position is given again once it shows.
         SDL_ShowWindow(window);
+        SDL_SetWindowPosition(window, posX, posY);
         if (formStyle == FormStyle::normal) SDL_RaiseWindow(window);
     }
     paintPending = true;
@@ -191,10 +191,6 @@ void Form::handleWindowEvent(const void* sdlEvent) {
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
             paintPending = true;
-            break;
-        case SDL_WINDOWEVENT_MOVED:
-            posX = event.data1;
-            posY = event.data2;
             break;
         case SDL_WINDOWEVENT_CLOSE:
             close();

@@ -47,7 +47,7 @@ class Form {
     // Sizes below 1 are taken as 1. The window's picture is lost: it is painted again.
     void setClientSize(int newWidth, int newHeight);
 
-    int left() const;
+    int left() const;  // in screen coordinates
     int top() const;
     void setLeft(int value) { setPosition(value, top()); }
     void setTop(int value) { setPosition(left(), value); }
