@@ -1,8 +1,10 @@
 // controlsheet: renders every button face, fader and glyph in both colour models to PNG files.
 //
 //   controlsheet [folder]   writes controls-light.png, controls-dark.png and the same at four
-//                           times the size (…-x4.png) into the folder (default: the current one).
+//                           times the size (…-x4.png), and menu.png (three times the size) into
+//                           the folder (default: the current one).
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "graphics/Drawing.h"
@@ -10,6 +12,7 @@
 #include "platform/Canvas.h"
 #include "platform/PngWriter.h"
 #include "platform/WindowCanvas.h"
+#include "popups/TFshadeMenu.h"
 #include "shadeui/Glyphs.h"
 #include "shadeui/ShadeButton.h"
 #include "shadeui/ShadeFader.h"
@@ -137,11 +140,31 @@ bool writeSheet(const Model& model, const std::string& folder) {
     return ok;
 }
 
+// The popup menu as it paints itself, with the third entry under the mouse.
+bool writeMenu(const std::string& folder) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    TFshadeMenu menu;
+    const char* texts[] = {"#Show Beat Numbers", "White Model", "-Hot Keys...|F1",
+                           "Specifications...",  "$About...",   "-@#Dimmed entry|@Ctrl+D",
+                           "www.example.org",    "-Exit|Esc"};
+    for (const char* text : texts)
+        menu.entries.add(text);
+    menu.setColour(0x929292);
+    menu.show();
+    menu.FormMouseMove(0, 40, 50);
+    std::string path = folder + "/menu.png";
+    bool ok = platform::PngWriter::write(zoomed(menu.raster, 3).pixels(), path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
+    menu.hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string folder = argc > 1 ? argv[1] : ".";
     bool ok = writeSheet({"light", false, 0xE0E0E0, 0x484848}, folder);
     ok = writeSheet({"dark", true, 0x505050, 0x88AEBE}, folder) && ok;
+    ok = writeMenu(folder) && ok;
     return ok ? 0 : 1;
 }
