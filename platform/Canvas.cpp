@@ -353,11 +353,19 @@ void Canvas::textOut(int x, int y, std::string_view text) {
     const std::int64_t right = std::int64_t{x} + width;
     const std::int64_t bottom = std::int64_t{y} + face->cellHeight();
     if (brushStyle == BrushStyle::solid) fillRect(x, y, clampToInt(right), clampToInt(bottom));
+    // Glyphs that reach past the cell (a bar below the descent, a bearing left of the start)
+    // are cut to it, so that text never touches more than it measures.
+    Bounds cell = area;
+    cell.x1 = clampToInt(std::max<std::int64_t>(area.x1, x));
+    cell.y1 = clampToInt(std::max<std::int64_t>(area.y1, y));
+    cell.x2 = clampToInt(std::min<std::int64_t>(area.x2, right));
+    cell.y2 = clampToInt(std::min<std::int64_t>(area.y2, bottom));
+    if (cell.empty()) return;
     const std::int64_t baseline = std::int64_t{y} + face->ascent();
     std::int64_t penX = x;
     for (const char c : text) {
         const FontGlyph& glyph = face->glyph(static_cast<unsigned char>(c));
-        drawGlyph(area, glyph, penX + glyph.left, baseline - glyph.top);
+        drawGlyph(cell, glyph, penX + glyph.left, baseline - glyph.top);
         penX += glyph.advance;
     }
     if (!textFont.underline) return;
@@ -365,7 +373,7 @@ void Canvas::textOut(int x, int y, std::string_view text) {
     for (int i = 0; i < face->underlineThickness(); ++i) {
         const std::int64_t row = lineTop + i;
         if (row >= INT32_MIN && row <= INT32_MAX) {
-            span(area, static_cast<int>(row), x, clampToInt(right), textFont.colour);
+            span(cell, static_cast<int>(row), x, clampToInt(right), textFont.colour);
         }
     }
 }
