@@ -16,6 +16,8 @@ constexpr std::size_t riffHeaderSize = 12;
 constexpr std::size_t chunkHeaderSize = 8;
 // The shortest "fmt " body a WAV file may have.
 constexpr std::uint32_t minFmtSize = 14;
+// The largest file read: the sample list counts its bytes in an int.
+constexpr long maxFileSize = INT_MAX;
 
 std::uint32_t readUint32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -103,10 +105,13 @@ bool readWholeFile(const AnsiString& path, std::unique_ptr<unsigned char[]>& blo
                    std::size_t& size) {
     block.reset();
     size = 0;
+    // A folder or a device opens and seeks as well, and answers with a size that is no file's.
+    if (!platform::isReadableFile(path)) return false;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return false;
     long length = streamSize(file);
-    bool ok = length >= 0 && readBlock(file, static_cast<std::size_t>(length), block);
+    bool ok = length >= 0 && length <= maxFileSize &&
+              readBlock(file, static_cast<std::size_t>(length), block);
     std::fclose(file);
     if (ok) size = static_cast<std::size_t>(length);
     return ok;

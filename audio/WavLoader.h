@@ -9,8 +9,8 @@
 #include "base/Llist.h"
 
 // Reads the whole file in binary. On success `block` owns exactly `size` bytes (no block when the
-// file is empty). On failure (no such file, not seekable, no memory, short read) returns false,
-// with `block` empty and `size` 0.
+// file is empty). On failure (no such file, not a regular file, over 2 GiB, no memory, short
+// read) returns false, with `block` empty and `size` 0.
 bool readWholeFile(const AnsiString& path, std::unique_ptr<unsigned char[]>& block,
                    std::size_t& size);
 
