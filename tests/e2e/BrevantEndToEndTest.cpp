@@ -115,11 +115,12 @@ TEST_F(EndToEnd, SplashShowsCentredThenClosesByItselfAndTheLightMainWindowIsCent
 TEST_F(EndToEnd, SpaceStartsTheDefaultBarOnItsExactGridAndSpaceStopsIt) {
     startToMainWindow();
     desk.key("space");
-    pause(2600);
+    pause(4300);
     desk.key("space");
     pause(600);
     quitWithEscape();
 
+    // 120 BPM: two clicks a second.
     std::vector<Click> clicks = recordedClicks();
     ASSERT_GE(clicks.size(), 8u);
     for (long gap : intervalsOf(clicks)) EXPECT_EQ(gap, 22050);
@@ -171,7 +172,7 @@ TEST_F(EndToEnd, DigitKeysChangeTheBeatCountAndTheAccentFollows) {
     desk.key("space");
     pause(1200);
     desk.key("3");
-    pause(3500);
+    pause(4500);
     desk.key("space");
     pause(300);
     quitWithEscape();
@@ -250,7 +251,7 @@ TEST_F(EndToEnd, ASettingsFileWrittenBeforehandIsHonoured) {
     Shot shot = desk.screenshot();
     EXPECT_TRUE(near(shot.at(main.x + 240, main.y + 80), 0x50, 0x50, 0x50));
     desk.key("space");
-    pause(2500);
+    pause(3000);
     desk.key("space");
     pause(300);
     quitWithEscape();

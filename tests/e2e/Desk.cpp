@@ -133,7 +133,7 @@ bool Desk::waitForNoWindow(int width, int height, int timeoutMs) const {
 Shot Desk::screenshot() const {
     Shot shot;
     std::string data;
-    if (run("import -window root ppm:- 2>/dev/null", &data) != 0) return shot;
+    if (run("import -window root -depth 8 ppm:- 2>/dev/null", &data) != 0) return shot;
     std::istringstream in(data);
     std::string magic;
     int maxValue = 0;
