@@ -2,6 +2,7 @@
 #include "shadeui/Glyphs.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "platform/Canvas.h"
 
@@ -86,7 +87,7 @@ void drawWave(GlyphPen& pen) {
     platform::Colour colour = pen.canvas.penColour();
     for (int i = 0; i <= 9; i++) {
         int x = pen.cx - 5 + i;
-        int y = static_cast<int>(pen.cy - 2.0 * std::sin(i * 2.0 * M_PI / 9.0) + 0.5);
+        int y = static_cast<int>(pen.cy - 2.0 * std::sin(i * 2.0 * std::numbers::pi / 9.0) + 0.5);
         for (int dy = -1; dy <= 1; dy++)
             pen.canvas.setPixel(x, y + dy, colour);
     }
