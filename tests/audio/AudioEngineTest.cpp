@@ -205,22 +205,6 @@ TEST_F(AudioEngineTest, PlayPositionCountsSamplesAndRefusesPositionsPastTheEnd) 
     EXPECT_EQ(engine.playPosition(7), 0u);
 }
 
-// While the lock is held the mixer cannot run; with the offline device the same thread may still
-// render, which shows that the lock nests.
-TEST_F(AudioEngineTest, LockNestsAroundSeveralCalls) {
-    ASSERT_TRUE(open(2));
-    std::vector<std::int16_t> samples = constant(1000, 3);
-    ASSERT_EQ(engine.loadSound(samples.data(), 1000, 1), 0);
-    {
-        AudioEngine::Lock outer(engine);
-        AudioEngine::Lock inner(engine);
-        ASSERT_TRUE(engine.playSound(0, 1, 0, 1, true));
-        engine.setPlayPosition(0, 200);
-        device->render(10);
-    }
-    EXPECT_EQ(engine.playPosition(0), 110u);
-}
-
 TEST_F(AudioEngineTest, DestructionClosesTheDevice) {
     {
         AudioEngine other;

@@ -61,14 +61,3 @@ TEST(AudioEngine_sound, AFailedDuplicateKeepsTheBuffersMadeSoFar) {
     EXPECT_TRUE(opened.engine.playSound(0, 1, 0, 1, false));
     EXPECT_EQ(opened.engine.sounds.get(0).nextBuffer, 0);
 }
-
-TEST(AudioEngine_sound, DefaultSoundHasNoBufferAndRefusesToPlay) {
-    Opened opened;
-    AudioEngine_sound sound;
-    EXPECT_EQ(sound.nextBuffer, -1);
-    EXPECT_EQ(sound.frequency, 44100);
-    EXPECT_FALSE(sound.setParameters(1, 0, 1));
-    EXPECT_FALSE(sound.play(false));
-    sound.setVolume(1);
-    sound.release();
-}

@@ -104,17 +104,3 @@ TEST(SoundMixer, HalfRateInterpolatesBetweenSamplesAndAdvancesHalfAsFast) {
         EXPECT_EQ(out[k], 500 * k);
     EXPECT_EQ(voice.position, 5u);
 }
-
-TEST(SoundMixer, DoubleRateSkipsEveryOtherSampleAndWrapsTheLoop) {
-    std::vector<std::int16_t> samples = ramp(10, 100, 10);
-    SoundVoice voice = voiceOver(samples, true);
-    voice.step = 2 * SoundVoice::unitStep;
-    SoundMixer mixer;
-    mixer.add(&voice);
-    std::int16_t out[8];
-    mixer.render(out, 8, 1);
-    const std::int16_t expected[] = {100, 120, 140, 160, 180, 100, 120, 140};
-    for (int k = 0; k < 8; k++)
-        EXPECT_EQ(out[k], expected[k]);
-    EXPECT_EQ(voice.position, 6u);
-}
