@@ -104,6 +104,16 @@ TEST_F(SettingsFileTest, ConfigFolderTakesTheFileWhenTheProgramFolderCannot) {
     EXPECT_EQ(open(place)->beats, 2);
 }
 
+TEST_F(SettingsFileTest, StandardPlaceIsBesideTheProgramThenInTheConfigFolder) {
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = before ? before : "";
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const SettingsPlace place = SettingsPlace::standard();
+    before ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(place.beside, std::string(BREVANT_BINARY_DIR) + "/tests/engine/settings.cfg");
+    EXPECT_EQ(place.fallback, folder + "/brevant/settings.cfg");
+}
+
 // A stored object of its own, nested under a tag inside another stream.
 struct Pair : TextStream {
     int a = 1;
