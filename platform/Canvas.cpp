@@ -66,7 +66,8 @@ void Canvas::span(const Bounds& area, int y, int x1, int x2, Colour colour) {
     if (y < area.y1 || y >= area.y2) return;
     x1 = std::max(x1, area.x1);
     x2 = std::min(x2, area.x2);
-    unsigned char* pixel = rows.rows[y] + 3 * std::max(x1, 0);
+    if (x2 <= x1) return;
+    unsigned char* pixel = rows.rows[y] + 3 * x1;
     for (int x = x1; x < x2; ++x, pixel += 3)
         store(pixel, colour);
 }
