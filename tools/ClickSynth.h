@@ -254,9 +254,10 @@ inline std::vector<std::int16_t> synthesiseHat(const HatVoice& v) {
     return toPcm16(s, v.peak);
 }
 
+// The accent sounds a fifth above the plain click, so the two sit well together.
 inline WoodVoice classicVoice(bool accented) {
     if (accented)
-        return {1480.0, {{1.0, 1.0, 20}, {2.43, 0.55, 10}, {4.11, 0.30, 6}, {6.37, 0.14, 3.5}},
+        return {1530.0, {{1.0, 1.0, 20}, {2.43, 0.55, 10}, {4.11, 0.30, 6}, {6.37, 0.14, 3.5}},
                 4200.0, 0.5,
                 1.6,    5200,
                 0.89,   0x2545F491u};
