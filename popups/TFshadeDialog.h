@@ -20,9 +20,9 @@
 // "No", -1 for "Cancel", the Escape key and the close box.
 class TFshadeDialog : public platform::Form {
   public:
-    std::int32_t marginX = 20;     // x of every line
-    std::int32_t firstLineY = 50;  // y of the first line
-    std::int32_t lineHeight = 0;   // height of "X" + 3, set when shown
+    std::int32_t marginX = 20;                // x of every line
+    std::int32_t firstLineY = 50;             // y of the first line
+    std::int32_t lineHeight = 0;              // height of "X" + 3, set when shown
     platform::Rect linkRect{-1, -1, -1, -1};  // the link line's hit area, edges included
     AnsiString linkTarget;                    // what a click on the link opens
     ShadeUI container;
