@@ -10,6 +10,7 @@
 #include "base/Log_.h"
 #include "base/TextConversions.h"
 #include "platform/Application.h"
+#include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
 
 // The members are built in declaration order; the foundation values and the log are function
@@ -25,6 +26,7 @@ int Program::run() {
     platform::Application& application = platform::Application::instance();
     if (!application.startVideo()) return 1;
     application.setTitle("Brevant");
+    installShadeDialog();
     try {
         TFmain mainForm(*mainModule, audio);
         TFshadeMenu menu;
