@@ -59,6 +59,8 @@ TEST(CanvasTest, LinesExcludeTheirEndPointInEveryDirection) {
     c.lineTo(1, 6);  // left
     c.moveTo(0, 1);
     c.lineTo(0, 5);  // down
+    c.moveTo(3, 3);
+    c.lineTo(3, 3);  // to itself: nothing
     c.moveTo(6, 5);
     c.lineTo(6, 1);  // up
     EXPECT_EQ(sheet.picture(),
@@ -67,7 +69,7 @@ TEST(CanvasTest, LinesExcludeTheirEndPointInEveryDirection) {
     EXPECT_EQ(c.penPosition().y, 1);
 }
 
-TEST(CanvasTest, DiagonalsAreExactAndChainFromTheCurrentPoint) {
+TEST(CanvasTest, DiagonalsAreExactAndOtherSlopesStepAlongTheLongerAxis) {
     Sheet sheet(7, 7);
     Canvas& c = sheet.canvas;
     c.moveTo(0, 0);
@@ -79,39 +81,27 @@ TEST(CanvasTest, DiagonalsAreExactAndChainFromTheCurrentPoint) {
     c.lineTo(4, 4);
     EXPECT_EQ(sheet.picture(),
               rows({"#......", ".#...#.", "..#.#..", "...#...", "..#....", ".#...#.", "#.....#"}));
-}
-
-TEST(CanvasTest, SteepAndShallowLinesTakeOnePixelPerStepOfTheLongerAxis) {
-    Sheet sheet(7, 7);
-    Canvas& c = sheet.canvas;
-    c.moveTo(0, 0);
-    c.lineTo(6, 2);
-    c.moveTo(6, 6);
-    c.lineTo(4, 0);
-    EXPECT_EQ(sheet.picture(),
+    // Other slopes take one pixel per step of the longer axis, rounding the shorter one.
+    Sheet sloped(7, 7);
+    sloped.canvas.moveTo(0, 0);
+    sloped.canvas.lineTo(6, 2);
+    sloped.canvas.moveTo(6, 6);
+    sloped.canvas.lineTo(4, 0);
+    EXPECT_EQ(sloped.picture(),
               rows({"##.....", "..###..", ".....#.", ".....#.", ".....#.", "......#", "......#"}));
 }
 
-TEST(CanvasTest, ALineToTheCurrentPointDrawsNothing) {
-    Sheet sheet(3, 3);
-    sheet.canvas.moveTo(1, 1);
-    sheet.canvas.lineTo(1, 1);
-    EXPECT_EQ(sheet.picture(), rows({"...", "...", "..."}));
-}
-
-TEST(CanvasTest, FillRectCoversLeftAndTopButNotRightAndBottom) {
+TEST(CanvasTest, RectanglesCoverLeftAndTopButNotRightAndBottom) {
     Sheet sheet(6, 5);
     sheet.canvas.fillRect(1, 1, 4, 3);
     sheet.canvas.fillRect(Rect{5, 4, 5, 5});  // empty: Right == Left
     sheet.canvas.fillRect(Rect{3, 4, 1, 5});  // inverted
     EXPECT_EQ(sheet.picture(), rows({"......", ".ooo..", ".ooo..", "......", "......"}));
-}
-
-TEST(CanvasTest, FrameRectDrawsTheBorderJustInsideInTheBrushColour) {
-    Sheet sheet(7, 6);
-    sheet.canvas.frameRect(Rect{1, 1, 6, 5});
-    sheet.canvas.frameRect(Rect{0, 0, 1, 6});  // one column wide
-    EXPECT_EQ(sheet.picture(),
+    // A frame is the border just inside the same rectangle, also in the brush colour.
+    Sheet framed(7, 6);
+    framed.canvas.frameRect(Rect{1, 1, 6, 5});
+    framed.canvas.frameRect(Rect{0, 0, 1, 6});  // one column wide
+    EXPECT_EQ(framed.picture(),
               rows({"o......", "oooooo.", "oo...o.", "oo...o.", "oooooo.", "o......"}));
 }
 
@@ -171,6 +161,11 @@ TEST(CanvasTest, PolygonFillUsesTheEvenOddRule) {
 }
 
 TEST(CanvasTest, EllipseIsInscribedWithItsOutlineInThePen) {
+    Sheet tiny(4, 4);
+    tiny.canvas.ellipse(1, 1, 2, 2);  // one pixel
+    tiny.canvas.ellipse(3, 3, 3, 4);  // no width: nothing
+    tiny.canvas.ellipse(4, 2, 2, 4);  // corners given right-to-left
+    EXPECT_EQ(tiny.picture(), rows({"....", ".#..", "..##", "..##"}));
     Sheet sheet(7, 7);
     sheet.canvas.ellipse(1, 1, 6, 6);
     EXPECT_EQ(sheet.picture(),
@@ -184,40 +179,14 @@ TEST(CanvasTest, WideEllipseStaysInsideItsRectangleAndIsSymmetric) {
     EXPECT_EQ(picture,
               rows({"..............", "....######....", "..##oooooo##..", ".#oooooooooo#.",
                     ".#oooooooooo#.", "..##oooooo##..", "....######....", ".............."}));
+    // Far larger than the bitmap, as the dial's shading ellipses are: its part is filled.
+    Sheet large(20, 20);
+    large.canvas.ellipse(-150, -200, 70, 269);
+    EXPECT_EQ(large.canvas.pixel(0, 0), brushInk);
+    EXPECT_EQ(large.canvas.pixel(19, 19), brushInk);
 }
 
-TEST(CanvasTest, TinyEllipsesAndInvertedCornersStillDraw) {
-    Sheet sheet(4, 4);
-    sheet.canvas.ellipse(1, 1, 2, 2);  // one pixel
-    sheet.canvas.ellipse(3, 3, 3, 4);  // no width: nothing
-    sheet.canvas.ellipse(4, 2, 2, 4);  // corners given right-to-left
-    EXPECT_EQ(sheet.picture(), rows({"....", ".#..", "..##", "..##"}));
-}
-
-TEST(CanvasTest, EllipseMuchLargerThanTheBitmapFillsItsPart) {
-    Sheet sheet(20, 20);
-    sheet.canvas.ellipse(-150, -200, 70, 269);
-    EXPECT_EQ(sheet.canvas.pixel(0, 0), brushInk);
-    EXPECT_EQ(sheet.canvas.pixel(19, 19), brushInk);
-}
-
-TEST(CanvasTest, SetPixelWritesOnePixelAndOutsideReadsMinusOne) {
-    Sheet sheet(3, 2);
-    sheet.canvas.setPixel(2, 1, 0x123456);
-    sheet.canvas.setPixel(3, 1, 0x123456);
-    sheet.canvas.setPixel(-1, 0, 0x123456);
-    EXPECT_EQ(sheet.canvas.pixel(2, 1), 0x123456);
-    // The byte order in memory is blue, green, red.
-    const unsigned char* p = sheet.bitmap.row(1) + 6;
-    EXPECT_EQ(p[0], 0x12);
-    EXPECT_EQ(p[1], 0x34);
-    EXPECT_EQ(p[2], 0x56);
-    EXPECT_EQ(sheet.canvas.pixel(3, 0), -1);
-    EXPECT_EQ(sheet.canvas.pixel(0, -1), -1);
-    EXPECT_EQ(sheet.picture(), rows({"...", "..?"}));
-}
-
-TEST(CanvasTest, DrawCopiesAnotherBitmapCutToTheTarget) {
+TEST(CanvasTest, DrawAndSetPixelAreCutToTheTarget) {
     Sheet sheet(5, 4);
     Bitmap source;
     source.create(3, 3);
@@ -227,7 +196,12 @@ TEST(CanvasTest, DrawCopiesAnotherBitmapCutToTheTarget) {
     sheet.canvas.draw(3, 2, source.pixels());
     sheet.canvas.draw(-2, -2, source.pixels());
     sheet.canvas.draw(9, 0, source.pixels());
-    EXPECT_EQ(sheet.picture(), rows({"#....", ".....", "...oo", "...oo"}));
+    sheet.canvas.setPixel(1, 0, 0x123456);
+    sheet.canvas.setPixel(5, 0, penInk);  // outside: ignored
+    EXPECT_EQ(sheet.canvas.pixel(1, 0), 0x123456);
+    EXPECT_EQ(sheet.canvas.pixel(5, 0), -1);
+    EXPECT_EQ(sheet.canvas.pixel(0, -1), -1);
+    EXPECT_EQ(sheet.picture(), rows({"#?...", ".....", "...oo", "...oo"}));
 }
 
 TEST(CanvasTest, ClipLimitsEveryOperationUntilCleared) {
@@ -241,14 +215,10 @@ TEST(CanvasTest, ClipLimitsEveryOperationUntilCleared) {
     c.setPixel(4, 2, penInk);
     c.clearClip();
     c.setPixel(5, 0, penInk);
+    c.setClip(Rect{-10, 5, 10, 20});  // wholly below the bitmap
+    c.fillRect(-100, -100, 100, 100);
+    c.clearClip();
     EXPECT_EQ(sheet.picture(), rows({".....#", ".ooo..", ".ooo..", "......", "......"}));
-}
-
-TEST(CanvasTest, ClipOutsideTheBitmapDrawsNothing) {
-    Sheet sheet(3, 3);
-    sheet.canvas.setClip(Rect{-10, 5, 10, 20});
-    sheet.canvas.fillRect(-100, -100, 100, 100);
-    EXPECT_EQ(sheet.picture(), rows({"...", "...", "..."}));
 }
 
 TEST(CanvasTest, NothingIsWrittenOutsideTheRowsWhateverTheCoordinates) {
@@ -271,20 +241,13 @@ TEST(CanvasTest, NothingIsWrittenOutsideTheRowsWhateverTheCoordinates) {
     c.draw(5, 4, guarded.pixels());
     EXPECT_TRUE(guarded.guardsIntact());
     EXPECT_EQ(c.pixel(0, 0), 0x040506);
-}
-
-TEST(CanvasTest, ACanvasWithoutRowsDrawsNothingAndReadsMinusOne) {
-    Canvas c;
-    c.fillRect(0, 0, 10, 10);
-    c.moveTo(0, 0);
-    c.lineTo(5, 5);
-    c.ellipse(0, 0, 4, 4);
-    const Point p[] = {{0, 0}, {3, 0}, {0, 3}};
-    c.polygon(p, 3);
-    c.polygon(nullptr, 3);
-    c.textOut(0, 0, "text");
-    EXPECT_EQ(c.pixel(0, 0), -1);
-    EXPECT_EQ(c.penPosition().x, 5);
+    Canvas none;  // no rows at all
+    none.fillRect(0, 0, 10, 10);
+    none.ellipse(0, 0, 4, 4);
+    none.polygon(star, 5);
+    none.polygon(nullptr, 3);
+    none.textOut(0, 0, "text");
+    EXPECT_EQ(none.pixel(0, 0), -1);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <set>
-
 #include "platform/Bitmap.h"
 #include "platform/Canvas.h"
 #include "platform/FontFace.h"
@@ -38,18 +36,21 @@ struct TextSheet {
     }
 };
 
-bool fontsAvailable() {
-    return FontLibrary::shared().face("Tahoma", -11, false) != nullptr;
-}
+#define REQUIRE_FONT()                                     \
+    if (!FontLibrary::shared().face("Tahoma", -11, false)) \
+    GTEST_SKIP() << "no font on this "                     \
+                    "machine"
 
 TEST(CanvasTextTest, WidthIsTheSumOfTheCharactersAndHeightTheCell) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
+    REQUIRE_FONT();
     TextSheet sheet(10, 10);
     Canvas& c = sheet.canvas;
     const int play = c.textWidth("Play");
     EXPECT_GT(play, 10);
     EXPECT_EQ(c.textWidth("PlayPlay"), 2 * play);
     EXPECT_EQ(c.textWidth(""), 0);
+    EXPECT_EQ(c.textWidth("\t"), 0);    // control characters take no room
+    EXPECT_GT(c.textWidth("\x80"), 0);  // the euro sign of Windows-1252
     // An 11-pixel character sits in a cell a little taller than the character.
     const int cell = c.textHeight("X");
     EXPECT_GE(cell, 12);
@@ -58,13 +59,12 @@ TEST(CanvasTextTest, WidthIsTheSumOfTheCharactersAndHeightTheCell) {
     c.font().height = -24;
     EXPECT_GT(c.textHeight("X"), 2 * cell - 4);
     EXPECT_GT(c.textWidth("Play"), 2 * play - 4);
-    // A positive height asks for the cell itself.
-    c.font().height = 20;
+    c.font().height = 20;  // a positive height asks for the cell itself
     EXPECT_EQ(c.textHeight("X"), 20);
 }
 
 TEST(CanvasTextTest, TextDrawsInTheFontColourInsideItsCell) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
+    REQUIRE_FONT();
     TextSheet sheet(80, 30);
     Canvas& c = sheet.canvas;
     c.font().colour = 0x0000FF;  // red
@@ -82,12 +82,12 @@ TEST(CanvasTextTest, TextDrawsInTheFontColourInsideItsCell) {
             fullInk |= p == 0x0000FF;
         }
     }
-    EXPECT_TRUE(fullInk);
+    EXPECT_TRUE(fullInk);  // hinted stems are whole pixels of the font colour
     EXPECT_GT(sheet.changedPixels(), 30);
 }
 
 TEST(CanvasTextTest, ASolidBrushFillsTheCellFirst) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
+    REQUIRE_FONT();
     TextSheet sheet(60, 30);
     Canvas& c = sheet.canvas;
     c.setBrushStyle(BrushStyle::solid);
@@ -100,15 +100,14 @@ TEST(CanvasTextTest, ASolidBrushFillsTheCellFirst) {
     EXPECT_EQ(c.pixel(3 + w, 4), white);
     EXPECT_EQ(c.pixel(3, 4 + h), white);
     EXPECT_EQ(c.pixel(2, 4), white);
-    std::set<Colour> colours;
+    int ink = 0;
     for (int y = 4; y < 4 + h; ++y)
-        for (int x = 3; x < 3 + w; ++x)
-            colours.insert(c.pixel(x, y));
-    EXPECT_TRUE(colours.count(0));
+        for (int x = 3; x < 3 + w; ++x) ink += c.pixel(x, y) == 0;
+    EXPECT_GT(ink, 10);  // the letters, in the font colour over the brush
 }
 
 TEST(CanvasTextTest, BoldIsHeavierAndUnderlineAddsALineInsideTheCell) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
+    REQUIRE_FONT();
     TextSheet regular(100, 20), bold(100, 20), underlined(100, 20);
     regular.canvas.textOut(0, 0, "Hello world");
     bold.canvas.font().bold = true;
@@ -130,8 +129,8 @@ TEST(CanvasTextTest, BoldIsHeavierAndUnderlineAddsALineInsideTheCell) {
     EXPECT_EQ(underlined.canvas.pixel(w, h - 1), white);
 }
 
-TEST(CanvasTextTest, TextAtTheEdgesStaysInsideTheRows) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
+TEST(CanvasTextTest, TextAtTheEdgesAndInAClipStaysInside) {
+    REQUIRE_FONT();
     GuardedRows guarded(20, 8);
     Canvas c(guarded.pixels());
     c.setBrushColour(0x808080);
@@ -140,22 +139,17 @@ TEST(CanvasTextTest, TextAtTheEdgesStaysInsideTheRows) {
     c.textOut(-7, -9, "Wg");
     c.textOut(15, 3, "Wg");
     c.textOut(-2000000000, 2000000000, "Wg");
+    std::string all;  // every byte but 0, control characters included
+    for (int i = 1; i < 256; ++i)
+        all += static_cast<char>(i);
+    c.textOut(0, 0, all);
     EXPECT_TRUE(guarded.guardsIntact());
-    EXPECT_EQ(c.pixel(0, 0), 0x808080);
-}
-
-TEST(CanvasTextTest, ClipLimitsTextAndItsBackground) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
     TextSheet sheet(60, 20);
-    Canvas& c = sheet.canvas;
-    c.setBrushStyle(BrushStyle::solid);
-    c.setBrushColour(0);
-    c.setClip(Rect{0, 0, 5, 20});
-    c.textOut(0, 0, "WWWW");
-    for (int y = 0; y < 20; ++y)
-        for (int x = 5; x < 60; ++x)
-            ASSERT_EQ(c.pixel(x, y), white);
-    EXPECT_EQ(c.pixel(4, 0), 0);
+    sheet.canvas.setBrushStyle(BrushStyle::solid);
+    sheet.canvas.setBrushColour(0);
+    sheet.canvas.setClip(Rect{0, 0, 5, 20});
+    sheet.canvas.textOut(0, 0, "WWWW");
+    EXPECT_EQ(sheet.changedPixels(), 5 * sheet.canvas.textHeight("W"));
 }
 
 TEST(CanvasTextTest, WithoutAnyFontTextMeasuresZeroAndDrawsNothing) {
@@ -178,28 +172,13 @@ TEST(CanvasTextTest, TheTahomaFolderGivesATahomaFace) {
     if (stat(FontLibrary::tahomaFolder, &info) != 0) GTEST_SKIP() << "fonts-wine not installed";
     FontLibrary wineOnly(FontLibrary::Options{false, {FontLibrary::tahomaFolder}});
     FontFace* regular = wineOnly.face("Tahoma", -11, false);
-    FontFace* bold = wineOnly.face("Tahoma", -11, true);
     ASSERT_NE(regular, nullptr);
-    ASSERT_NE(bold, nullptr);
     EXPECT_EQ(regular->family(), "Tahoma");
-    EXPECT_NE(regular, bold);
+    EXPECT_NE(wineOnly.face("Tahoma", -11, true), regular);
     EXPECT_EQ(wineOnly.face("Tahoma", -11, false), regular);
     EXPECT_NE(wineOnly.fileFor("Tahoma", true).find("tahomabd.ttf"), std::string::npos);
     // The process-wide library finds the same face among the system's fonts.
     EXPECT_EQ(FontLibrary::shared().face("Tahoma", -11, false)->family(), "Tahoma");
-}
-
-TEST(CanvasTextTest, ControlAndHighCharactersDrawSafely) {
-    if (!fontsAvailable()) GTEST_SKIP() << "no font on this machine";
-    TextSheet sheet(200, 20);
-    Canvas& c = sheet.canvas;
-    std::string all;
-    for (int i = 1; i < 256; ++i)
-        all += static_cast<char>(i);
-    EXPECT_EQ(c.textWidth(std::string(1, '\t')), 0);
-    EXPECT_GT(c.textWidth("\x80"), 0);  // the euro sign of Windows-1252
-    c.textOut(0, 0, all);
-    EXPECT_GT(sheet.changedPixels(), 0);
 }
 
 }  // namespace

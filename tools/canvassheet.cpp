@@ -1,7 +1,6 @@
-// Renders a sheet of every canvas primitive and of text in the sizes the program uses, to
-// canvas-sheet.png in the build folder, for a person to look at.
-#include <gtest/gtest.h>
-
+// Renders a sheet of every canvas primitive and of text in the sizes the program uses to a PNG
+// file (canvas-sheet.png, or the path given), for a person to look at.
+#include <cstdio>
 #include <string>
 
 #include "platform/Bitmap.h"
@@ -56,18 +55,24 @@ void texts(Canvas& c, int top) {
     c.textOut(200, y, " light on a solid cell ");
 }
 
-TEST(CanvasSheetTest, RendersEveryPrimitiveAndTextSizeToAPicture) {
+}  // namespace
+}  // namespace platform
+
+int main(int argc, char** argv) {
+    using namespace platform;
+    const std::string path = argc > 1 ? argv[1] : "canvas-sheet.png";
     Bitmap sheet;
-    ASSERT_TRUE(sheet.create(560, 330));
+    if (!sheet.create(560, 330)) return 1;
     Canvas& c = sheet.canvas();
     c.setBrushColour(0xF0F0F0);
     c.fillRect(0, 0, 560, 330);
     shapes(c);
     c.setBrushStyle(BrushStyle::clear);
     texts(c, 62);
-    const std::string path = std::string(BREVANT_BINARY_DIR) + "/canvas-sheet.png";
-    EXPECT_TRUE(PngWriter::write(sheet.pixels(), path));
+    if (!PngWriter::write(sheet.pixels(), path)) {
+        std::fprintf(stderr, "canvassheet: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("%s\n", path.c_str());
+    return 0;
 }
-
-}  // namespace
-}  // namespace platform
