@@ -84,23 +84,6 @@ class FormTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(FormTest, StartsHiddenOneByOneAndClampsSizes) {
-    RecordingForm form;
-    ASSERT_TRUE(form.hasWindow());
-    EXPECT_FALSE(form.visible());
-    EXPECT_EQ(form.clientWidth(), 1);
-    EXPECT_EQ(form.clientHeight(), 1);
-    form.setClientSize(389, 305);
-    form.setPosition(120, 45);
-    EXPECT_EQ(form.clientWidth(), 389);
-    EXPECT_EQ(form.clientHeight(), 305);
-    EXPECT_EQ(form.left(), 120);
-    EXPECT_EQ(form.top(), 45);
-    form.setClientSize(0, -5);
-    EXPECT_EQ(form.clientWidth(), 1);
-    EXPECT_EQ(form.clientHeight(), 1);
-}
-
 TEST_F(FormTest, ShowRunsFormShowOnceAndPaintsFromMessageProcessing) {
     RecordingForm form;
     form.show();
@@ -143,19 +126,6 @@ TEST_F(FormTest, MouseEventsReachTheFormWithClientCoordinatesAndHeldButtons) {
     app.processMessages();
     EXPECT_EQ(form.lastButton, MouseButton::right);
     EXPECT_FALSE(form.lastShift & platform::shift::right);
-}
-
-TEST_F(FormTest, EventsGoToTheirOwnForm) {
-    RecordingForm first, second;
-    first.show();
-    second.show();
-    TestInput::mouseDown(second, MouseButton::left, 1, 2);
-    TestInput::keyDown(first, "A");
-    app.processMessages();
-    EXPECT_EQ(first.keys, std::vector<int>{0x41});
-    EXPECT_EQ(second.keys, std::vector<int>{});
-    EXPECT_EQ(second.lastX, 1);
-    EXPECT_EQ(first.lastX, -1);
 }
 
 namespace {
@@ -222,18 +192,6 @@ TEST_F(FormTest, PopupTakesKeysAndAPressElsewhereClosesIt) {
     EXPECT_EQ(main.lastX, 9);
 }
 
-TEST_F(FormTest, CloseAsksFormCloseQueryWhichMayRefuse) {
-    RecordingForm form;
-    form.show();
-    form.refuseCloses = 1;
-    TestInput::windowClose(form);
-    app.processMessages();
-    EXPECT_EQ(form.closeQueries, 1);
-    EXPECT_TRUE(form.visible());
-    form.close();
-    EXPECT_EQ(form.closeQueries, 2);
-    EXPECT_FALSE(form.visible());
-}
 
 TEST_F(FormTest, FocusEventsGiveActivationAndDeactivate) {
     RecordingForm form;
@@ -274,19 +232,6 @@ TEST_F(FormTest, CanvasDrawsBlueGreenRedRowsThroughTheClip) {
     form.canvas().draw(35, 25, {rows.data(), 10, 10});
     EXPECT_EQ(TestInput::windowPixel(form, 39, 29), 0x112233);
     EXPECT_EQ(TestInput::windowPixel(form, 34, 29), 0x102030);
-}
-
-TEST_F(FormTest, CursorShapeIsKeptPerForm) {
-    RecordingForm first, second;
-    first.setCursor(platform::CursorShape::sizeAll);
-    EXPECT_EQ(first.cursor(), platform::CursorShape::sizeAll);
-    EXPECT_EQ(second.cursor(), platform::CursorShape::standard);
-}
-
-TEST_F(FormTest, ScreenReportsTheDisplay) {
-    EXPECT_GE(platform::Screen::monitorCount(), 1);
-    EXPECT_GT(platform::Screen::width(), 0);
-    EXPECT_GT(platform::Screen::height(), 0);
 }
 
 namespace {

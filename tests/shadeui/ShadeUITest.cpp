@@ -79,7 +79,7 @@ class ShadeUITest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ShadeUITest, MainWindowFrameHasGripMinimizeAndCloseAreas) {
+TEST_F(ShadeUITest, MainWindowFrameHasGripMinimizeCloseAndDragZone) {
     int idleCalls = 0;
     idleHook = [&] { ++idleCalls; };
     attachMain();
@@ -91,10 +91,7 @@ TEST_F(ShadeUITest, MainWindowFrameHasGripMinimizeAndCloseAreas) {
     EXPECT_TRUE(sameRect(ui.closeRect, {361, 4, 377, 23}));
     EXPECT_EQ(ui.raster.width, 389);
     EXPECT_EQ(ui.raster.height, 305);
-}
-
-TEST_F(ShadeUITest, MainWindowDragZoneRunsFrom37To336AboveRow33) {
-    attachMain();
+    // The drag zone runs from 37 to 336, above row 33.
     EXPECT_FALSE(ui.inDragZone(36, 20));
     EXPECT_TRUE(ui.inDragZone(37, 20));
     EXPECT_TRUE(ui.inDragZone(336, 32));
@@ -126,7 +123,7 @@ TEST_F(ShadeUITest, FramePixelsShowBordersTitleShadingAndBottomBand) {
     EXPECT_EQ(pixelAt(r, 200, 150), 0xE0E0E0);
     // The title bar is brightened by 0x14 above its last eight rows, the top row once more.
     EXPECT_EQ(pixelAt(r, 60, 10), 0xF4F4F4);
-    EXPECT_EQ(pixelAt(r, 60, 31), 0xE2E2E2);  // the fade's last row keeps 0x14 / 8
+    EXPECT_EQ(pixelAt(r, 60, 31), 0xE2E2E2);    // the fade's last row keeps 0x14 / 8
     EXPECT_GT(pixelAt(r, 60, 0) & 0xFF, 0xF4);  // the top edge is brightened once more
     // The grip lines and the minimize glyph in the text colour, brightened with the bar.
     EXPECT_EQ(pixelAt(r, 16, 9), 0x5C5C5C);
@@ -136,16 +133,6 @@ TEST_F(ShadeUITest, FramePixelsShowBordersTitleShadingAndBottomBand) {
     EXPECT_EQ(pixelAt(r, 200, 241), 0xE0E0E0);
     EXPECT_EQ(pixelAt(r, 200, 260), 0xCCCCCC);
     EXPECT_EQ(pixelAt(r, 200, 304), 0xB8B8B8);
-}
-
-TEST_F(ShadeUITest, DarkModelUsesItsOwnColours) {
-    dark = true;
-    attachMain();
-    dark = false;
-    EXPECT_EQ(ui.backColour, 0x505050);
-    EXPECT_EQ(ui.foreColour, 0x88AEBE);
-    EXPECT_EQ(form.colour(), 0x505050);
-    EXPECT_EQ(pixelAt(ui.raster, 3, 150), 0x88AEBE);
 }
 
 TEST_F(ShadeUITest, RepaintShowsTheRasterOnTheWindow) {
@@ -163,26 +150,6 @@ TEST_F(ShadeUITest, LabelBeforeBeginControlsIsNotDrawn) {
     EXPECT_EQ(ui.buttons.top, -1);
     ui.beginControls(nullptr, nullptr).addLabel("Tempo");
     EXPECT_FALSE(samePixels(before, ui.raster));
-}
-
-TEST_F(ShadeUITest, PenMovesAndSizesFollowTheBuilder) {
-    attachMain();
-    double value = 0.5;
-    ui.beginControls(nullptr, nullptr).setX(30).setY(60).setWidth(71).setHeight(0);
-    EXPECT_EQ(ui.penHeight, 22);
-    ui.addButton("A", 1).advanceX(4);
-    EXPECT_EQ(ui.penX, 30 + 71 + 4);
-    ui.setWidth(0);
-    EXPECT_EQ(ui.penWidth, 22);
-    ui.setHeight(100).addFader("Tempo", &value, 0, 9, -1);
-    EXPECT_EQ(ui.penWidth, 33);
-    ASSERT_EQ(ui.faders.top, 0);
-    EXPECT_EQ(ui.faders.items[0].rect.Bottom - ui.faders.items[0].rect.Top, 151);
-    ui.advanceY(2);
-    EXPECT_EQ(ui.penY, 60 + 100 + 2);
-    const ShadeButton& button = ui.buttons.items[0];
-    EXPECT_TRUE(sameRect(button.rect, {30, 60, 101, 82}));
-    EXPECT_EQ(button.backColour, scaleColour(0xE0E0E0, 1.04f));
 }
 
 TEST_F(ShadeUITest, GripPressAtItsCornersOpensTheMenuUnderTheGrip) {
@@ -219,6 +186,10 @@ TEST_F(ShadeUITest, MinimizeAndCloseAreasSetTheirRequestsWithoutDragging) {
 
 TEST_F(ShadeUITest, DraggingTheTitleBarMovesTheWindowWithTheCursor) {
     attachMain();
+    move(200, 100);
+    EXPECT_EQ(form.cursor(), platform::CursorShape::standard);
+    move(200, 10);  // over the drag zone the cursor shows the move shape
+    EXPECT_EQ(form.cursor(), platform::CursorShape::sizeAll);
     press(100, 10);  // the cursor is at (200, 60) on the screen
     move(130, 15);   // (230, 65)
     EXPECT_EQ(form.left(), 130);
@@ -229,17 +200,6 @@ TEST_F(ShadeUITest, DraggingTheTitleBarMovesTheWindowWithTheCursor) {
     EXPECT_FALSE(ui.dragging);
     move(120, 10);
     EXPECT_EQ(form.left(), 130);
-}
-
-TEST_F(ShadeUITest, CursorShowsMoveOverTheDragZoneOnly) {
-    attachMain();
-    move(200, 10);
-    EXPECT_EQ(form.cursor(), platform::CursorShape::sizeAll);
-    move(200, 100);
-    EXPECT_EQ(form.cursor(), platform::CursorShape::standard);
-    form.setCursor(platform::CursorShape::handPoint);
-    move(200, 10);
-    EXPECT_EQ(form.cursor(), platform::CursorShape::handPoint);  // other shapes are left alone
 }
 
 TEST_F(ShadeUITest, PlainButtonReportsItsIdOnPressAndReleaseOnlyRedraws) {
@@ -260,18 +220,6 @@ TEST_F(ShadeUITest, PlainButtonReportsItsIdOnPressAndReleaseOnlyRedraws) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(ui.clickedId(), -1);
     EXPECT_FALSE(ui.buttonClicked());
-}
-
-TEST_F(ShadeUITest, ToggleReportsItsVariable) {
-    attachMain();
-    bool on = false;
-    int changes = 0;
-    ui.beginControls([&] { ++changes; }, nullptr).setX(40).setY(100).setWidth(71);
-    ui.addToggle("Play", &on);
-    press(50, 110);
-    EXPECT_TRUE(on);
-    EXPECT_EQ(ui.changedVariable(), &on);
-    EXPECT_EQ(changes, 1);
 }
 
 TEST_F(ShadeUITest, PressingOneRadioButtonRedrawsTheOther) {
@@ -320,23 +268,6 @@ TEST_F(ShadeUITest, PressedFaderKeepsChangingWhereverTheMouseGoesUntilRelease) {
     EXPECT_EQ(changes, 2);
 }
 
-TEST_F(ShadeUITest, RefreshBoundRedrawsOnlyTheControlsOfThatVariable) {
-    attachMain();
-    bool a = false, b = false;
-    double level = 0.2;
-    ui.beginControls(nullptr, nullptr).setX(40).setY(100).setWidth(40);
-    ui.addToggle("A", &a).advanceX(5).addToggle("B", &b).setY(150).setHeight(60);
-    ui.addFader("V", &level, 0, 5, -1);
-    RecordingCanvas window;
-    ui.buttons.items[0].windowCanvas = ui.buttons.items[1].windowCanvas = &window;
-    ui.faders.items[0].windowCanvas = &window;
-    ui.refreshBound(&b);
-    ASSERT_EQ(window.clips.size(), 1u);
-    EXPECT_EQ(window.clips[0].Left, 85);
-    ui.refreshBound(&level);
-    EXPECT_EQ(window.clips.size(), 2u);
-}
-
 TEST_F(ShadeUITest, PressWhileThePopupMenuShowsOnlyClosesIt) {
     attachMain();
     bool on = false;
@@ -347,17 +278,6 @@ TEST_F(ShadeUITest, PressWhileThePopupMenuShowsOnlyClosesIt) {
     EXPECT_FALSE(menu.visible());
     EXPECT_FALSE(on);
     EXPECT_FALSE(ui.dragging);
-}
-
-TEST_F(ShadeUITest, NothingHappensWithoutAWindow) {
-    ShadeUI detached;
-    detached.beginControls(nullptr, nullptr).addButton("A", 1).addLabel("x");
-    detached.mouseDown();
-    detached.mouseMove();
-    detached.mouseUp();
-    detached.repaint();
-    EXPECT_EQ(detached.buttons.top, -1);
-    EXPECT_FALSE(detached.raster.isValid());
 }
 
 TEST_F(ShadeUITest, CloseOnButtonClosesTheCurrentContainerOnDialogIds) {
