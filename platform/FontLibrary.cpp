@@ -16,6 +16,10 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+const FcChar8 emptyConfig[] =
+    "<?xml version=\"1.0\"?><fontconfig><cachedir prefix=\"xdg\">fontconfig</cachedir>"
+    "</fontconfig>";
+
 }  // namespace
 
 struct FontLibrary::Config {
@@ -32,6 +36,9 @@ FontLibrary::FontLibrary(const Options& options) : config(std::make_unique<Confi
     // A configuration of our own, so that the application folders reach only this library.
     config->fc = options.systemFonts ? FcInitLoadConfigAndFonts() : FcConfigCreate();
     if (!config->fc) return;
+    // An empty configuration has nowhere to keep the scan of a folder; give it the user's usual
+    // cache so that fontconfig neither complains nor rescans every time.
+    if (!options.systemFonts) FcConfigParseAndLoadFromMemory(config->fc, emptyConfig, FcFalse);
     for (const std::string& folder : options.folders) {
         if (!isFolder(folder)) continue;
         FcConfigAppFontAddDir(config->fc, reinterpret_cast<const FcChar8*>(folder.c_str()));
