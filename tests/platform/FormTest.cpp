@@ -192,7 +192,6 @@ TEST_F(FormTest, PopupTakesKeysAndAPressElsewhereClosesIt) {
     EXPECT_EQ(main.lastX, 9);
 }
 
-
 TEST_F(FormTest, FocusEventsGiveActivationAndDeactivate) {
     RecordingForm form;
     form.show();
