@@ -223,8 +223,9 @@ void TFmain::stepBeats(int delta) {
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() {
-    const std::uint32_t now = platform::clockMilliseconds();
+void TFmain::tap() { tap(platform::clockMilliseconds()); }
+
+void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
     lastTapTime = now;
     if (d < 0.001 || 60 / d < 40) return;

@@ -33,6 +33,8 @@ class TFmain : public platform::Form {
     void setBeats(int digit);
     void stepBeats(int delta);
     void tap();
+    // The same with the clock reading given (tests).
+    void tap(std::uint32_t now);
     void toggleRunning();
     void changeHandler();
     void menuHandler();

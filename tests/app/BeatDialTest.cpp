@@ -1,0 +1,104 @@
+// The beat dial's frames: the centred marker and "-", the ring of dots, the bubbles, the lit beat.
+#include "app/BeatDial.h"
+
+#include <cmath>
+#include <set>
+#include <utility>
+
+#include "engine/Metronome.h"
+#include "graphics/Drawing.h"
+#include "platform/Canvas.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+const int label = scaleColour(BeatDial::baseColour, 0.38f);
+constexpr int yellow = 0x00FFFF, white = 0xFFFFFF;
+
+int pixelAt(const Limage& image, int x, int y) {
+    const unsigned char* p = image.rows[y] + 3 * x;
+    return p[2] | (p[1] << 8) | (p[0] << 16);
+}
+
+// The points of the dial where the two images differ (or, with one image, that are white).
+std::set<std::pair<int, int>> where(const Limage& a, const Limage* b = nullptr) {
+    std::set<std::pair<int, int>> found;
+    for (int y = 0; y < a.height; y++)
+        for (int x = 0; x < a.width; x++)
+            if (b ? pixelAt(a, x, y) != pixelAt(*b, x, y) : pixelAt(a, x, y) == white)
+                found.insert({x, y});
+    return found;
+}
+
+class BeatDialTest : public MainWindowFixture {
+  protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        m().beatNumbers = m().bubbles = m().fadingBeats = false;
+    }
+    // One frame now, whatever the time of the last one.
+    const Limage& frame() {
+        module->dial.lastFrameTime = platform::clockMilliseconds() - BeatDial::frameInterval;
+        module->dial.paint(true);
+        return module->dial.image;
+    }
+};
+
+}  // namespace
+
+TEST_F(BeatDialTest, NoAccentShowsOneCentredMarkerADashAndNoRing) {
+    m().beats = 0;
+    const Limage shown = frame();
+    EXPECT_EQ(pixelAt(shown, 89, 89), label);  // the 11 x 11 marker around (94, 94)
+    EXPECT_EQ(pixelAt(shown, 99, 99), label);
+    EXPECT_NE(pixelAt(shown, 88, 94), label);
+    EXPECT_TRUE(where(shown).empty());
+    // The count as drawn bold at 17 pixels, centred under "Beat".
+    Limage expected(module->dial.background);
+    platform::Canvas& canvas = expected.canvas();
+    canvas.setBrushStyle(platform::BrushStyle::clear);
+    canvas.font() = {"Tahoma", -17, true, false, label};
+    canvas.textOut(94 - canvas.textWidth("-") / 2, 125, "-");
+    for (auto [x, y] : where(shown, &expected))
+        EXPECT_FALSE(y >= 128 && y < 150 && x >= 70 && x < 120) << x << "," << y;
+}
+
+TEST_F(BeatDialTest, TwoOrMoreBeatsDrawSixtyDotsAtRadiusSeventy) {
+    m().beats = 4;
+    std::set<std::pair<int, int>> ring;  // cut toward zero, not rounded
+    for (int i = 0; i < 60; i++)
+        ring.insert({int(94 + std::sin(i / 60.0 * 2 * M_PI) * 70),
+                     int(94 - std::cos(i / 60.0 * 2 * M_PI) * 70)});
+    const std::set<std::pair<int, int>> dots = where(frame());
+    EXPECT_EQ(dots.size(), 56u);  // four dots lie under the markers
+    for (auto dot : dots)
+        EXPECT_TRUE(ring.count(dot)) << dot.first << "," << dot.second;
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);  // marker 1 at the top
+}
+
+TEST_F(BeatDialTest, BubblesStayInTheirStrip) {
+    const Limage plain = frame();
+    m().bubbles = true;
+    const std::set<std::pair<int, int>> changed = where(plain, &frame());
+    EXPECT_GT(changed.size(), 20u);
+    for (auto [x, y] : changed)
+        EXPECT_TRUE(x >= 134 && x <= 148) << x << "," << y;
+}
+
+TEST_F(BeatDialTest, TheSoundingBeatLightsAndFadesWhenAsked) {
+    m().beats = 4;
+    setBpm(120);
+    start();
+    EXPECT_EQ(pixelAt(frame(), 94, 24), yellow);
+    play(22050 * 3 / 4);
+    const double f = std::fmod(m().beatPosition(), 1.0);
+    ASSERT_GT(f, 0.5);
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);
+    EXPECT_EQ(pixelAt(frame(), 164, 94), label);  // the next beat is not lit yet
+    m().fadingBeats = true;
+    EXPECT_EQ(pixelAt(frame(), 94, 24), mixColour(label, yellow, float((1 - f) * (1 - f))));
+    play(22050 / 2);
+    const double g = m().beatPosition() - 1;
+    ASSERT_TRUE(g > 0 && g < 0.5);
+    EXPECT_EQ(pixelAt(frame(), 164, 94), mixColour(label, yellow, float((1 - g) * (1 - g))));
+}
