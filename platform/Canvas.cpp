@@ -354,12 +354,11 @@ void Canvas::textOut(int x, int y, std::string_view text) {
     const std::int64_t right = std::int64_t{x} + width;
     const std::int64_t bottom = std::int64_t{y} + face->cellHeight();
     if (brushStyle == BrushStyle::solid) fillRect(x, y, clampToInt(right), clampToInt(bottom));
-    // Glyphs that reach past the cell (a bar below the descent, a bearing left of the start)
-    // are cut to it, so that text never touches more than it measures.
+    // Glyphs that reach below or above the cell (a bar under the descent) are cut to its rows,
+    // so that text never touches rows it does not measure. Ink that overhangs the advance on
+    // either side is kept: the last glyph of a text would otherwise lose its right edge.
     Bounds cell = area;
-    cell.x1 = clampToInt(std::max<std::int64_t>(area.x1, x));
     cell.y1 = clampToInt(std::max<std::int64_t>(area.y1, y));
-    cell.x2 = clampToInt(std::min<std::int64_t>(area.x2, right));
     cell.y2 = clampToInt(std::min<std::int64_t>(area.y2, bottom));
     if (cell.empty()) return;
     const std::int64_t baseline = std::int64_t{y} + face->ascent();
