@@ -15,7 +15,7 @@
 namespace {
 
 // The maker's site: this project's own host name, the only place it is written.
-constexpr char kWebHost[] = "www.brevant.org";
+constexpr char kWebHost[] = "www.brevant.example";
 
 std::atomic<char> chosenSeparator{0};
 

@@ -122,8 +122,8 @@ TEST_F(TextConversions, SplitAtCutsAtTheFirstOccurrence) {
 }
 
 TEST_F(TextConversions, MakerPageAddressIsOurHostAndThePageName) {
-    EXPECT_EQ(makerPageAddress(), "http://www.brevant.org/index.html");
+    EXPECT_EQ(makerPageAddress(), "http://www.brevant.example/index.html");
     pageName() = "brevant.html";
-    EXPECT_EQ(makerPageAddress(), "http://www.brevant.org/brevant.html");
+    EXPECT_EQ(makerPageAddress(), "http://www.brevant.example/brevant.html");
     pageName() = "index.html";
 }

@@ -90,7 +90,7 @@ TEST_F(Shell, HandsTheAddressOverSilentlyAndLeavesNoZombie) {
     dup2(capture, 1);
     dup2(capture, 2);
 
-    bool started = platform::openWebAddress("http://www.brevant.org/brevant.html");
+    bool started = platform::openWebAddress("http://www.brevant.example/brevant.html");
     bool opened = eventually([&] { return access(marker.c_str(), F_OK) == 0; });
     bool reaped = eventually([] { return childProcesses() == 0; });
 
@@ -102,7 +102,7 @@ TEST_F(Shell, HandsTheAddressOverSilentlyAndLeavesNoZombie) {
 
     EXPECT_TRUE(started);
     ASSERT_TRUE(opened);
-    EXPECT_EQ(read(marker), "http://www.brevant.org/brevant.html");
+    EXPECT_EQ(read(marker), "http://www.brevant.example/brevant.html");
     EXPECT_TRUE(reaped);
     EXPECT_EQ(read(captured), "");
 }
@@ -111,6 +111,6 @@ TEST_F(Shell, RefusesEmptyAddressesOptionsAndMissingOpener) {
     EXPECT_FALSE(platform::openWebAddress(""));
     EXPECT_FALSE(platform::openWebAddress("--help"));
     platform::setWebOpener(folder + "/no-such-opener");
-    EXPECT_FALSE(platform::openWebAddress("http://www.brevant.org/"));
+    EXPECT_FALSE(platform::openWebAddress("http://www.brevant.example/"));
     EXPECT_NE(access(marker.c_str(), F_OK), 0);
 }
