@@ -24,7 +24,13 @@ Program::~Program() = default;
 
 int Program::run() {
     platform::Application& application = platform::Application::instance();
+    // Without a desktop to show the window on (SDL then falls back to a driver that draws
+    // nowhere), the program says so in one line and ends rather than run unseen.
     if (!application.startVideo()) return 1;
+    if (!application.hasRealDisplay()) {
+        std::fprintf(stderr, "cannot open a window: no display\n");
+        return 1;
+    }
     application.setTitle("Brevant");
     installShadeDialog();
     try {

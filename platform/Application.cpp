@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Form.h"
@@ -61,6 +62,13 @@ bool Application::startVideo() {
     // Window surfaces stay plain shared memory: a texture framebuffer would pull in OpenGL,
     // recreate each window on its first paint (losing its place) and cost far more time.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Without a desktop and without a driver asked for, SDL's attempts would only print the
+    // complaints of each library it tries; say plainly what is missing instead.
+    if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "cannot open a window: no display (DISPLAY is not set)\n");
+        return false;
+    }
     videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp) {
         std::fprintf(stderr, "cannot open a window: %s\n", SDL_GetError());
