@@ -1,0 +1,74 @@
+#!/bin/bash
+# Takes the README's screenshots under Xvfb into docs/: the main window in both colour models,
+# the open menu, the hot-key dialog, the about screen and the running metronome.
+set -u
+. "$(dirname "$0")/common.sh"
+OUT=${1:-$BREVANT_ROOT/docs}
+mkdir -p "$OUT"
+start_desk || exit 1
+trap 'stop_app; stop_desk; rm -rf "$APP_DIR"' EXIT
+
+main_shot() { shot_crop "$WIN_X" "$WIN_Y" $MAIN_W $MAIN_H "$OUT/$1"; }
+
+# One program run per picture keeps each one independent of the others' state.
+run_fresh() {
+    stop_app
+    [ -n "$APP_DIR" ] && rm -rf "$APP_DIR"
+    make_app_dir "${1:-}"
+    start_app
+    wait_main
+}
+
+run_fresh
+main_shot main-light.png
+
+# The menu opens from the grip and hangs inside the window.
+click_main 19 13
+sleep 0.6
+shot_crop "$WIN_X" "$WIN_Y" $MAIN_W $MAIN_H "$OUT/menu.png"
+xdotool key Escape
+sleep 0.3
+
+# "Hot Keys..." is the third entry; the dialog is a window of its own, found by being new.
+run_fresh
+before=$(xwininfo -root -children | grep -o '^ *0x[0-9a-f]*' | sort)
+click_main 19 13
+sleep 0.5
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 2 * 20 + 10)) click 1
+sleep 1
+for id in $(xwininfo -root -children | grep -o '^ *0x[0-9a-f]*' | sort); do
+    echo "$before" | grep -qw "$id" && continue
+    xwininfo -id "$id" | grep -q IsViewable || continue
+    import -window "$id" -depth 8 "$OUT/dialog.png" && break
+done
+
+run_fresh
+click_main 19 13
+sleep 0.5
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 4 * 20 + 10)) click 1
+if wait_window $SPLASH_W $SPLASH_H 5; then
+    xdotool mousemove 5 5
+    sleep 0.8
+    shot_crop "$WIN_X" "$WIN_Y" $SPLASH_W $SPLASH_H "$OUT/about.png"
+fi
+
+run_fresh "$(settings_with 0.4 4 false)"
+main_shot main-dark.png
+
+# Running: SPACE, then a burst of shots; the one with the most lit (yellow) dial pixels is the
+# moment just after a click.
+run_fresh
+xdotool key space
+sleep 1
+best=-1
+for i in $(seq 12); do
+    main_shot "running-$i.png"
+    sleep 0.07
+done
+for i in $(seq 12); do
+    lit=$(convert "$OUT/running-$i.png" -crop 189x189+20+43 \
+        -fx '(r > 0.67 && g > 0.67 && b < 0.43) ? 1 : 0' -format '%[fx:mean]' info:)
+    if awk -v a="$lit" -v b="$best" 'BEGIN { exit !(a > b) }'; then best=$lit; pick=$i; fi
+done
+mv "$OUT/running-$pick.png" "$OUT/running.png"
+rm -f "$OUT"/running-*.png
