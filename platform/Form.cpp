@@ -97,6 +97,7 @@ void Form::show() {
     if (window) {
         // Some X servers place a window where it was created when it is mapped, whatever it was
         // moved to while hidden; the position is given again once it shows.
+        SDL_SetWindowPosition(window, posX, posY);
         SDL_ShowWindow(window);
         SDL_SetWindowPosition(window, posX, posY);
         if (formStyle == FormStyle::normal) SDL_RaiseWindow(window);
