@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     if (!in) return 1;
     std::vector<short> left;
     unsigned char frame[4];
-    while (std::fread(frame, 1, 4, in) == 4) left.push_back(static_cast<short>(frame[0] | (frame[1] << 8)));
+    while (std::fread(frame, 1, 4, in) == 4)
+        left.push_back(static_cast<short>(frame[0] | (frame[1] << 8)));
     std::fclose(in);
     long silent = 600;
     for (size_t i = 0; i < left.size(); ++i) {

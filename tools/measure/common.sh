@@ -33,9 +33,12 @@ stop_desk() {
 
 # Copies the program and its samples into a fresh temporary folder (it writes settings.cfg
 # beside itself). An optional argument is the settings file's content.
+# The copy is called "bvm" in a folder without the program's name, so that another session's
+# clean-up of stray test programs by name does not end a long measurement.
+APP_EXE=bvm
 make_app_dir() {
-    APP_DIR=$(mktemp -d /tmp/brevant-measure-XXXXXX)
-    cp "$BREVANT_BUILD/brevant" "$APP_DIR/"
+    APP_DIR=$(mktemp -d /tmp/bvm-XXXXXX)
+    cp "$BREVANT_BUILD/brevant" "$APP_DIR/$APP_EXE"
     cp "$BREVANT_ROOT"/data/*.wav "$APP_DIR/"
     [ -n "${1:-}" ] && printf '%b' "$1" > "$APP_DIR/settings.cfg"
     return 0
@@ -45,7 +48,7 @@ make_app_dir() {
 start_app() {
     env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" \
         DISPLAY="$DISPLAY" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk \
-        SDL_DISKAUDIOFILE="$APP_DIR/audio.raw" "$APP_DIR/brevant" >"$APP_DIR/output.log" 2>&1 &
+        SDL_DISKAUDIOFILE="$APP_DIR/audio.raw" "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
     APP_PID=$!
 }
 

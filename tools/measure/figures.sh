@@ -25,7 +25,7 @@ splash_figures() {
         make_app_dir
         env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" DISPLAY="$DISPLAY" \
             SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$APP_DIR/audio.raw" \
-            "$WORK/splashtime" "$APP_DIR/brevant" >>"$WORK/splash.txt" 2>/dev/null
+            "$WORK/splashtime" "$APP_DIR/$APP_EXE" >>"$WORK/splash.txt" 2>/dev/null
         rm -rf "$APP_DIR"
         sleep 0.5
     done
@@ -33,13 +33,25 @@ splash_figures() {
     echo "exec to splash painted (ms): $(awk '{print $4}' "$WORK/splash.txt" | median_max)"
 }
 
-# Percent of one core used over the given seconds.
+# "tid name ticks" for every thread of the program.
+thread_ticks() {
+    for task in /proc/"$APP_PID"/task/*; do
+        echo "${task##*/} $(tr -d ' ' <"$task/comm") $(awk '{print $14 + $15}' "$task/stat")"
+    done
+}
+
+# Percent of one core used over the given seconds, in all and by thread.
 cpu_percent() {
     local before after
+    thread_ticks >"$WORK/threads-before.txt"
     before=$(cpu_ticks "$APP_PID")
     sleep "$1"
     after=$(cpu_ticks "$APP_PID")
+    thread_ticks >"$WORK/threads-after.txt"
     awk -v d=$((after - before)) -v t="$TICKS" -v s="$1" 'BEGIN { printf "%.2f %%", 100 * d / t / s }'
+    awk -v t="$TICKS" -v s="$1" 'NR == FNR { b[$1] = $3; next }
+        { printf "%s %s %.2f %%", (FNR == 1 ? " of one core; by thread:" : ","), $2, 100 * ($3 - b[$1]) / t / s }' \
+        "$WORK/threads-before.txt" "$WORK/threads-after.txt"
 }
 
 cpu_figures() {
@@ -48,11 +60,11 @@ cpu_figures() {
     wait_main || return 1
     xdotool key space
     sleep 3
-    echo "CPU, running, dial animating, 20 s: $(cpu_percent 20) of one core"
+    echo "CPU, running, dial animating, 20 s: $(cpu_percent 20)"
     focus_main
     xdotool key space
     sleep 3
-    echo "CPU, stopped, 20 s:                 $(cpu_percent 20) of one core"
+    echo "CPU, stopped, 20 s:                 $(cpu_percent 20)"
     echo "peak resident (VmHWM): $(status_kb "$APP_PID" VmHWM) kB, now (VmRSS) $(status_kb "$APP_PID" VmRSS) kB"
     stop_app
     rm -rf "$APP_DIR"

@@ -8,7 +8,7 @@
 set -u
 . "$(dirname "$0")/common.sh"
 MINUTES=${1:-10}
-WORK=${2:-$(mktemp -d /tmp/brevant-soak-XXXXXX)}
+WORK=${2:-$(mktemp -d /tmp/bvm-soak-XXXXXX)}
 mkdir -p "$WORK"
 g++ -O2 -std=c++20 -o "$WORK/clicks" "$BREVANT_ROOT/tools/measure/clicks.cpp" || exit 1
 start_desk || exit 1

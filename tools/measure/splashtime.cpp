@@ -7,11 +7,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <unistd.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -44,7 +44,8 @@ std::vector<unsigned long> sample(Display* display, Window window) {
     XImage* image = XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
     if (!image) return pixels;
     for (int y = kStep / 2; y < kHeight; y += kStep)
-        for (int x = kStep / 2; x < kWidth; x += kStep) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+        for (int x = kStep / 2; x < kWidth; x += kStep)
+            pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
     XDestroyImage(image);
     return pixels;
 }
@@ -52,7 +53,8 @@ std::vector<unsigned long> sample(Display* display, Window window) {
 double matching(const std::vector<unsigned long>& a, const std::vector<unsigned long>& b) {
     if (a.size() != b.size() || a.empty()) return 0;
     size_t same = 0;
-    for (size_t i = 0; i < a.size(); ++i) same += a[i] == b[i];
+    for (size_t i = 0; i < a.size(); ++i)
+        same += a[i] == b[i];
     return static_cast<double>(same) / a.size();
 }
 
@@ -83,7 +85,8 @@ int main(int argc, char** argv) {
             std::vector<unsigned long> pixels = sample(display, splash);
             double t = nowMs() - start;
             bool black = true;
-            for (unsigned long p : pixels) black = black && p == 0;
+            for (unsigned long p : pixels)
+                black = black && p == 0;
             if (!black && nonBlack < 0) nonBlack = t;
             polls.emplace_back(t, std::move(pixels));
             if (t - mapped > 500) break;
