@@ -107,8 +107,15 @@ void Form::show() {
 
 void Form::hide() {
     if (!isVisible) return;
+    const bool hadFocus = focused() || formStyle == FormStyle::popup;
     isVisible = false;
     if (window) SDL_HideWindow(window);
+    // Without a window manager the X server hands the focus of a hidden window to the root
+    // window, and the program's keys would then reach none of its forms: give it back to the
+    // main form.
+    Form* mainForm = Application::instance().mainForm();
+    if (!hadFocus || !mainForm || mainForm == this || !mainForm->visible()) return;
+    if (mainForm->window) SDL_SetWindowInputFocus(mainForm->window);
 }
 
 void Form::close() {
