@@ -51,11 +51,16 @@ BeatDial::BeatDial(Metronome& model, ShadeUI& owner) : metronome(model), contain
 
 AnsiString BeatDial::soundName(int sound) {
     switch (sound) {
-        case 0: return "Digital";
-        case 1: return AnsiString("Digital") + " B";
-        case 2: return "Classic";
-        case 3: return "Hi-hat";
-        default: return "";
+        case 0:
+            return "Digital";
+        case 1:
+            return AnsiString("Digital") + " B";
+        case 2:
+            return "Classic";
+        case 3:
+            return "Hi-hat";
+        default:
+            return "";
     }
 }
 
@@ -78,12 +83,32 @@ void BeatDial::buildBackground() {
         Limage::drawBlended(scratch, background, 0, 0, B1);
     }
     image.create(size, size);
+    stale = true;
+}
+
+// While nothing moves (stopped, no bubbles, no animation running) a frame equals the one
+// before; drawing it again 60 times a second would only cost time. Anything that can change
+// the picture is folded into one value; a repaint of the window marks the frame stale.
+bool BeatDial::unchangedSinceLastFrame() {
+    const bool moving = metronome.running || metronome.bubbles ||
+                        (metronome.animateBeatChange &&
+                         (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
+    std::uint64_t still = static_cast<std::uint64_t>(metronome.bpm());
+    for (int value :
+         {metronome.beats, metronome.sound, previousBeats, static_cast<int>(metronome.beatNumbers),
+          static_cast<int>(metronome.fadingBeats), static_cast<int>(metronome.animateBeatChange)})
+        still = still * 1000003u + static_cast<std::uint64_t>(value + 1000);
+    const bool same = !moving && !stale && still == lastStill;
+    lastStill = moving ? 0 : still;
+    stale = false;
+    return same;
 }
 
 void BeatDial::paint(bool toBackground) {
     if (platform::clockMilliseconds() < lastFrameTime + frameInterval) return;
     lastFrameTime = platform::clockMilliseconds();
     if (!image.isValid()) return;
+    if (!toBackground && unchangedSinceLastFrame()) return;
     Limage::drawKeyed(background, image, 0, 0, -1);
     const int cx = image.width / 2;
     const int cy = image.height / 2;

@@ -25,6 +25,7 @@ class BeatDial {
     std::uint32_t lastFrameTime = 0;
     std::uint32_t beatChangeTime = 0;  // written by the beat-changing input
     int previousBeats = 0;             // the beat count before its last change
+    bool stale = true;                 // the window lost the frame: draw the next one anyway
 
     BeatDial(Metronome& metronome, ShadeUI& container);
 
@@ -50,8 +51,10 @@ class BeatDial {
     void drawMarkers(int shown, int radius, const Colours& colours);
     void show(bool toBackground);
     std::uint32_t nextRandom();
+    bool unchangedSinceLastFrame();
 
     Metronome& metronome;
     ShadeUI& container;
     std::uint64_t randomState = 0x853C49E6748FEA9BULL;
+    std::uint64_t lastStill = 0;  // what a still frame showed, to skip drawing it again
 };

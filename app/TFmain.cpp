@@ -147,6 +147,7 @@ void TFmain::addControls() {
 }
 
 void TFmain::FormPaint() {
+    module.dial.stale = true;
     module.dial.paint(true);
     module.mainContainer.repaint();
 }
