@@ -253,8 +253,11 @@ TEST_F(EndToEnd, ASettingsFileWrittenBeforehandIsHonoured) {
     // Dark model, three beats, the second sound, and a tempo written with a decimal comma.
     app.writeFile("settings.cfg", settingsWith("0,5", 3, 1, false));
     startToMainWindow();
-    Shot shot = desk.screenshot();
-    EXPECT_TRUE(near(shot.at(main.x + 240, main.y + 80), 0x50, 0x50, 0x50));
+    // A loaded machine may take a moment to draw the window: look a few times.
+    bool darkShown = false;
+    for (int i = 0; i < 20 && !darkShown; ++i, pause(150))
+        darkShown = near(desk.screenshot().at(main.x + 240, main.y + 80), 0x50, 0x50, 0x50);
+    EXPECT_TRUE(darkShown);
     desk.key("space");
     pause(3000);
     desk.key("space");
