@@ -147,8 +147,14 @@ Shot Desk::screenshot() const {
     return shot;
 }
 
+// A hand moves to a place before it presses there; the program then knows where the pointer is
+// from the motion events as well as from the pointer state.
 void Desk::click(int x, int y) const {
-    run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+    pause(120);
+    run("xdotool mousemove_relative -- 1 0 mousemove_relative -- -1 0");
+    pause(80);
+    run("xdotool click 1");
 }
 
 void Desk::key(const std::string& keyName) const { run("xdotool key " + keyName); }
