@@ -287,7 +287,7 @@ Llist<AnsiString> TFmain::hotKeyLines() {
                    "Tap tempo:   ENTER"});
 }
 
-Llist<AnsiString> TFmain::specificationLines() {
+Llist<AnsiString> TFmain::featureLines() {
     return listOf({"~Specifications", "",
                    "- Timing method: precision algorithm based on 44.1 kHz audio clock",
                    "- Accuracy: better than 0.01%", "- Tempo range: 40-240 BPM",
@@ -312,7 +312,7 @@ void TFmain::runMenuCommand(int index) {
             FormPaint();
             break;
         case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 3: c.showShadeDialog(specificationLines(), false, false); break;
+        case 3: c.showShadeDialog(featureLines(), false, false); break;
         case 4:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;

@@ -41,10 +41,10 @@ class TFmain : public platform::Form {
     void runMenuCommand(int index);
     void openWebPage();
 
-    // The menu's item texts, and the two information texts, as the menu shows them.
+    // The menu's item texts, and the two information texts (hot keys, features) the menu shows.
     Llist<AnsiString> menuItems() const;
     static Llist<AnsiString> hotKeyLines();
-    static Llist<AnsiString> specificationLines();
+    static Llist<AnsiString> featureLines();
 
     void FormPaint() override;
     void FormKeyDown(int key, platform::ShiftState shift) override;

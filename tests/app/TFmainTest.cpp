@@ -144,7 +144,7 @@ TEST_F(TFmainTest, MenuItemsAndTheInformationTextsReadWordForWord) {
         (std::vector<AnsiString>{"title:Hot Keys", "Start/stop metronome:   SPACE", "",
                                  "Increase/decrease tempo:   +/-",
                                  "Change beat:   0,1,2,3,4,5,6,7,8,9", "", "Tap tempo:   ENTER"}));
-    EXPECT_EQ(texts(TFmain::specificationLines()),
+    EXPECT_EQ(texts(TFmain::featureLines()),
               (std::vector<AnsiString>{
                   "~Specifications", "",
                   "- Timing method: precision algorithm based on 44.1 kHz audio clock",
