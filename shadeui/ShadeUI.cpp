@@ -220,34 +220,35 @@ ShadeUI& ShadeUI::addLabel(const AnsiString& text) {
     return *this;
 }
 
-ShadeUI& ShadeUI::addButton(const AnsiString& caption, int id) {
-    if (!canAdd()) return *this;
+// Appends a button drawn into this container's raster in its shaded colours; nullptr when
+// nothing may be added or the list could not grow.
+ShadeButton* ShadeUI::appendButton() {
+    if (!canAdd()) return nullptr;
     const int count = buttons.top;
     buttons.add(ShadeButton());
-    if (buttons.top == count) return *this;
+    if (buttons.top == count) return nullptr;
     ShadeButton& button = buttons.items[buttons.top];
     button.raster = &raster;
     button.windowCanvas = &window->canvas();
     button.backColour = scaleColour(backColour, static_cast<float>(buttonShade));
     button.foreColour = foreColour;
-    button.setUpButton(penX, penY, penWidth, penHeight, caption, id);
-    button.draw();
+    return &button;
+}
+
+ShadeUI& ShadeUI::addButton(const AnsiString& caption, int id) {
+    ShadeButton* button = appendButton();
+    if (!button) return *this;
+    button->setUpButton(penX, penY, penWidth, penHeight, caption, id);
+    button->draw();
     callIdleHook();
     return *this;
 }
 
 ShadeUI& ShadeUI::addToggle(const AnsiString& caption, bool* var) {
-    if (!canAdd()) return *this;
-    const int count = buttons.top;
-    buttons.add(ShadeButton());
-    if (buttons.top == count) return *this;
-    ShadeButton& button = buttons.items[buttons.top];
-    button.raster = &raster;
-    button.windowCanvas = &window->canvas();
-    button.backColour = scaleColour(backColour, static_cast<float>(buttonShade));
-    button.foreColour = foreColour;
-    button.setUpToggle(penX, penY, penWidth, penHeight, caption, var);
-    button.draw();
+    ShadeButton* button = appendButton();
+    if (!button) return *this;
+    button->setUpToggle(penX, penY, penWidth, penHeight, caption, var);
+    button->draw();
     callIdleHook();
     return *this;
 }

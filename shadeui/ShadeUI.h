@@ -127,6 +127,7 @@ class ShadeUI {
     void drawSideBorders();
     void drawShading(bool small);
     bool canAdd() const;
+    ShadeButton* appendButton();
     Position clientCursor() const;
     void dispatch(int x, int y, bool press);
     bool pressButtons(int x, int y);
