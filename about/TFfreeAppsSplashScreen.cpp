@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "about/AboutPictures.h"
+#include "base/BuildInfo.h"
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
 #include "graphics/LimagePen.h"
@@ -16,7 +17,7 @@
 
 TFfreeAppsSplashScreen* FfreeAppsSplashScreen = nullptr;
 
-const char* const TFfreeAppsSplashScreen::versionNumber = "1.0";
+const char* const TFfreeAppsSplashScreen::versionNumber = programVersion;
 const char* const TFfreeAppsSplashScreen::headline = "New versions and more music apps:";
 
 namespace {
