@@ -1,7 +1,9 @@
-// pictures: writes the application icons (data/brevant.png and data/brevant-64.png) and, on
-// request, previews of the about screen's pictures.
+// pictures: paints the application icon at each size the desktop asks for, and previews of the
+// about screen's pictures.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -115,17 +117,31 @@ bool writePreviews(const std::string& folder) {
     return true;
 }
 
+// Paints the icon at each size, into FOLDER/<size>x<size>/apps/brevant.png: every size is painted
+// from the shapes at that size, never scaled from another.
+bool writeIcons(const std::string& folder, char** sizes, int count) {
+    for (int i = 0; i < count; i++) {
+        const int size = std::atoi(sizes[i]);
+        if (size < 8 || size > 1024) {
+            std::fprintf(stderr, "pictures: icon size '%s' is not from 8 to 1024\n", sizes[i]);
+            return false;
+        }
+        const std::string dir = folder + "/" + sizes[i] + "x" + sizes[i] + "/apps";
+        std::error_code ignored;
+        std::filesystem::create_directories(dir, ignored);
+        if (!writeFile(dir + "/brevant.png", rgbaPng(AboutPictures::icon(size), size)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-// Usage: pictures DATA_FOLDER [PREVIEW_FOLDER].
+// Usage: pictures icons FOLDER SIZE...  |  pictures previews FOLDER
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: pictures DATA_FOLDER [PREVIEW_FOLDER]\n");
-        return 2;
-    }
-    std::string data = std::string(argv[1]) + "/";
-    if (!writeFile(data + "brevant.png", rgbaPng(AboutPictures::icon(128), 128))) return 1;
-    if (!writeFile(data + "brevant-64.png", rgbaPng(AboutPictures::icon(64), 64))) return 1;
-    if (argc == 3 && !writePreviews(std::string(argv[2]) + "/")) return 1;
-    return 0;
+    const std::string mode = argc >= 3 ? argv[1] : "";
+    if (mode == "icons" && argc >= 4) return writeIcons(argv[2], argv + 3, argc - 3) ? 0 : 1;
+    if (mode == "previews" && argc == 3) return writePreviews(std::string(argv[2]) + "/") ? 0 : 1;
+    std::fprintf(stderr, "usage: pictures icons FOLDER SIZE...\n       pictures previews FOLDER\n");
+    return 2;
 }
