@@ -1,14 +1,18 @@
-# Brevant's front door: make, make run, make test, make bench, make fuzz, make install.
+# Brevant's front door: make, make run, make test, make bench, make fuzz, make install,
+# make uninstall, make deb.
 BUILD     := build
 ASAN      := build-asan
 BENCH     := build-bench
 FUZZ      := build-fuzz
+RELEASE   := build-release
+DEB       := build-deb
 PREFIX    ?= /usr/local
 JOBS      ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_GEN := cmake -S . -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build run test test-plain test-asan bench fuzz install clean deps-run deps-test
+.PHONY: all build run test test-plain test-asan bench fuzz release install uninstall deb clean \
+        deps-run deps-test
 
 all: build
 
@@ -56,8 +60,24 @@ fuzz:
 	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$name $$seeds || exit 1; \
 	done
 
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# The program alone, without tests or tools, optimised, configured for PREFIX so that it looks
+# for its samples where the install puts them.
+release:
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBREVANT_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) > /dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target brevant desktop_data
+
+# Installs the stripped release build (DESTDIR=... stages it elsewhere); the files it puts down
+# are listed in $(RELEASE)/install_manifest.txt, which uninstall reads.
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE) --strip
+
+uninstall:
+	@DESTDIR="$(DESTDIR)" cmake -DMANIFEST=$(RELEASE)/install_manifest.txt -P cmake/Uninstall.cmake
+
+deb:
+	@sh tools/install-deps.sh package
+	@sh tools/package/make-deb.sh $(CURDIR)/$(DEB)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(BENCH) $(FUZZ)
+	rm -rf $(BUILD) $(ASAN) $(BENCH) $(FUZZ) $(RELEASE) $(DEB)

@@ -1,18 +1,21 @@
 #!/bin/sh
 # Installs the Debian packages Brevant needs for the given purpose, only those that are missing.
-# Usage: tools/install-deps.sh run|test|bench|fuzz
+# Usage: tools/install-deps.sh run|test|bench|fuzz|package
 set -e
 
 purpose="${1:-run}"
 build="g++ cmake make pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
 tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils"
+package="dpkg-dev file binutils gzip"
+checks="appstream desktop-file-utils man-db lintian"
 case "$purpose" in
   run)   wanted="$build $fonts" ;;
-  test)  wanted="$build $fonts $tests" ;;
+  test)  wanted="$build $fonts $tests $package $checks" ;;
   bench) wanted="$build $fonts libbenchmark-dev" ;;
   fuzz)  wanted="$build clang libclang-rt-14-dev" ;;
-  *) echo "install-deps: unknown purpose '$purpose' (run, test, bench or fuzz)" >&2; exit 2 ;;
+  package) wanted="$build $package" ;;
+  *) echo "install-deps: unknown purpose '$purpose' (run, test, bench, fuzz or package)" >&2; exit 2 ;;
 esac
 
 missing=""
