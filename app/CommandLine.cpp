@@ -22,17 +22,36 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-const CommandLineOption* findLong(const std::vector<CommandLineOption>& table,
-                                  const std::string& name) {
-    for (const CommandLineOption& option : table)
-        if (name == option.longName) return &option;
-    return nullptr;
+constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+
+// An option argument taken apart: "--name", "--name=value" or "-n".
+struct Spelling {
+    bool asLong = false;
+    std::string name;
+    bool hasInlineValue = false;
+    std::string inlineValue;
+};
+
+Spelling spell(const std::string& arg) {
+    Spelling s;
+    s.asLong = startsWith(arg, "--");
+    s.name = arg.substr(s.asLong ? 2 : 1);
+    const std::size_t equals = s.asLong ? s.name.find('=') : std::string::npos;
+    if (equals == std::string::npos) return s;
+    s.hasInlineValue = true;
+    s.inlineValue = s.name.substr(equals + 1);
+    s.name.erase(equals);
+    return s;
 }
 
-const CommandLineOption* findShort(const std::vector<CommandLineOption>& table, char name) {
-    for (const CommandLineOption& option : table)
-        if (option.shortName != 0 && option.shortName == name) return &option;
-    return nullptr;
+std::size_t findRow(const std::vector<CommandLineOption>& table, const Spelling& s) {
+    for (std::size_t row = 0; row < table.size(); row++) {
+        if (s.asLong && s.name == table[row].longName) return row;
+        if (!s.asLong && s.name.size() == 1 && table[row].shortName != 0 &&
+            s.name[0] == table[row].shortName)
+            return row;
+    }
+    return notFound;
 }
 
 // The option's name as the user wrote it, for messages.
@@ -41,39 +60,27 @@ std::string spelled(const CommandLineOption& option, bool asLong) {
     return std::string("-") + option.shortName;
 }
 
-// Reads one option argument at args[i] (and its value, which may be the next argument, moving
-// i past it). The spelling "--name=value" gives the value inline.
+// Reads the option argument at args[i] and its value, which may be the next argument (then i
+// moves past it).
 bool takeOption(const std::vector<std::string>& args, std::size_t& i,
                 const std::vector<CommandLineOption>& table, std::vector<FoundOption>& found,
                 std::string& error) {
-    const std::string& arg = args[i];
-    const bool asLong = startsWith(arg, "--");
-    std::string name = asLong ? arg.substr(2) : arg.substr(1);
-    std::string inlineValue;
-    const std::size_t equals = asLong ? name.find('=') : std::string::npos;
-    if (equals != std::string::npos) {
-        inlineValue = name.substr(equals + 1);
-        name.erase(equals);
-    }
-    const CommandLineOption* option = nullptr;
-    if (asLong) option = findLong(table, name);
-    if (!asLong && name.size() == 1) option = findShort(table, name[0]);
-    if (option == nullptr) {
-        error = "unknown option '" + arg + "'";
+    const Spelling s = spell(args[i]);
+    const std::size_t row = findRow(table, s);
+    if (row == notFound) {
+        error = "unknown option '" + args[i] + "'";
         return false;
     }
-    FoundOption result{option, inlineValue};
-    if (option->valueName == nullptr) {
-        if (equals == std::string::npos) {
-            found.push_back(result);
-            return true;
-        }
-        error = "option '" + spelled(*option, asLong) + "' takes no value";
+    const CommandLineOption& option = table[row];
+    const bool takesValue = option.valueName != nullptr;
+    if (!takesValue && s.hasInlineValue) {
+        error = "option '" + spelled(option, s.asLong) + "' takes no value";
         return false;
     }
-    if (equals == std::string::npos) {
+    FoundOption result{row, s.inlineValue};
+    if (takesValue && !s.hasInlineValue) {
         if (i + 1 >= args.size()) {
-            error = "option '" + spelled(*option, asLong) + "' needs a value";
+            error = "option '" + spelled(option, s.asLong) + "' needs a value";
             return false;
         }
         result.value = args[++i];
@@ -139,7 +146,7 @@ CommandLine readCommandLine(const std::vector<std::string>& args,
         return line;
     }
     for (const FoundOption& option : found) {
-        if (!option.option->apply(line, option.value)) {
+        if (!table[option.row].apply(line, option.value)) {
             line.action = CommandLine::Action::fail;
             return line;
         }

@@ -28,7 +28,7 @@ struct CommandLineOption {
 
 // An option found on the command line: its row in the table, and its value when it has one.
 struct FoundOption {
-    const CommandLineOption* option = nullptr;
+    std::size_t row = 0;
     std::string value;
 };
 

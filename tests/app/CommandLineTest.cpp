@@ -87,9 +87,10 @@ TEST(CommandLine, AValueFollowsItsOptionOrComesAfterAnEqualsSign) {
     // The value is taken as it stands, even when it looks like an option.
     std::vector<FoundOption> found;
     std::string error;
-    ASSERT_TRUE(splitCommandLine({"--scale", "-v", "--scale="}, tableWithValue(), found, error));
+    const std::vector<CommandLineOption> table = tableWithValue();
+    ASSERT_TRUE(splitCommandLine({"--scale", "-v", "--scale="}, table, found, error));
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_STREQ(found[0].option->longName, "scale");
+    EXPECT_STREQ(table[found[0].row].longName, "scale");
     EXPECT_EQ(found[0].value, "-v");
     EXPECT_EQ(found[1].value, "");
 }
