@@ -100,6 +100,31 @@ std::string optionColumn(const CommandLineOption& option) {
     return column;
 }
 
+const char* const keysText =
+    "Keys:\n"
+    "  SPACE                 start or stop\n"
+    "  + and -               tempo up or down by one beat per minute\n"
+    "  0 to 9                beats per bar (0: no accent)\n"
+    "  ENTER                 tap the tempo\n"
+    "  ESC                   quit\n"
+    "The grip at the left of the title bar opens the menu.\n";
+
+// Where the samples and the settings are looked for; the last sample folder is the one this
+// build installs into.
+std::string placesText() {
+    return std::string(
+               "Click samples (1.wav, 1a.wav, 2.wav, 2a.wav) are looked for beside the program,\n"
+               "then in ../share/brevant/ next to the program's folder, then in\n") +
+           installedDataFolder +
+           ".\n"
+           "\n"
+           "Settings (settings.cfg) are kept beside the program when its folder holds the\n"
+           "click samples and can be written (a portable copy). Otherwise they are kept in\n"
+           "$XDG_CONFIG_HOME/brevant/settings.cfg (by default in ~/.config/brevant/); a\n"
+           "settings.cfg beside an installed program is never written, and gives the first\n"
+           "values to a user who has none yet.\n";
+}
+
 }  // namespace
 
 bool splitCommandLine(const std::vector<std::string>& args,
@@ -167,27 +192,7 @@ std::string helpText() {
         "Options:\n";
     for (const CommandLineOption& option : programOptions())
         text += optionColumn(option) + option.help + "\n";
-    text +=
-        "\n"
-        "Keys:\n"
-        "  SPACE                 start or stop\n"
-        "  + and -               tempo up or down by one beat per minute\n"
-        "  0 to 9                beats per bar (0: no accent)\n"
-        "  ENTER                 tap the tempo\n"
-        "  ESC                   quit\n"
-        "The grip at the left of the title bar opens the menu.\n"
-        "\n"
-        "Click samples (1.wav, 1a.wav, 2.wav, 2a.wav) are looked for beside the program,\n"
-        "then in ../share/brevant/ next to the program's folder, then in\n";
-    text += std::string(installedDataFolder) + ".\n";
-    text +=
-        "\n"
-        "Settings (settings.cfg) are kept beside the program when its folder holds the\n"
-        "click samples and can be written (a portable copy). Otherwise they are kept in\n"
-        "$XDG_CONFIG_HOME/brevant/settings.cfg (by default in ~/.config/brevant/); a\n"
-        "settings.cfg beside an installed program is never written, and gives the first\n"
-        "values to a user who has none yet.\n";
-    return text;
+    return text + "\n" + keysText + "\n" + placesText();
 }
 
 std::string usageHint() {
