@@ -1,6 +1,7 @@
 // CommandLine: the program's options, read before any of the program's objects is built.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,9 @@ struct FoundOption {
 
 // Splits the arguments (without the program name) by the table. A value follows its option as
 // the next argument (--scale 2, -s 2) or after "=" (--scale=2); short options are not bundled
-// (-hv is unknown); "--" ends the options. Returns
-// false with a one-line `error` for an unknown option, a missing value, a value given to a flag,
-// or any argument that is not an option, since the program takes none.
+// (-hv is unknown); "--" ends the options. Returns false with a one-line `error` for an unknown
+// option, a missing value, a value given to a flag, or any argument that is not an option, since
+// the program takes none.
 bool splitCommandLine(const std::vector<std::string>& args,
                       const std::vector<CommandLineOption>& table, std::vector<FoundOption>& found,
                       std::string& error);
