@@ -232,13 +232,22 @@ void Application::dispatch(const void* sdlEvent) {
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && focusForm == target)
             focusForm = nullptr;
         target->handleWindowEvent(sdlEvent);
-        // A popup menu does not outlive the program's focus: switching to another program
-        // closes it, as a click there would.
-        Form* popup = popupShowing();
-        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && !focusForm && popup) popup->close();
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) closePopupIfFocusLeft(target);
         return;
     }
     if (isKeyEvent(event.type) || isMouseEvent(event.type)) routeInput(target, sdlEvent);
+}
+
+// A popup menu does not outlive the program's focus: switching to another program closes it,
+// as a click there would. The focus moving between the program's own windows (to the menu
+// itself, where no window manager keeps it off) does not count; the X server tells where the
+// focus went, since the event that it arrived may still be on its way.
+void Application::closePopupIfFocusLeft(Form* loser) {
+    Form* popup = popupShowing();
+    if (!popup || focusForm) return;
+    const std::uint64_t focused = loser->window ? WindowSystem::focusedWindow(loser->window) : 0;
+    if (formOfNative(focused)) return;
+    popup->close();
 }
 
 // The X server's own events come just before the SDL events made from them. They give each

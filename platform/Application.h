@@ -85,6 +85,7 @@ class Application {
     void dispatch(const void* sdlEvent);
     void handleNativeEvent(const void* sdlEvent);
     void closePopupOnPressOutside(const Point& screen);
+    void closePopupIfFocusLeft(Form* loser);
     void routeInput(Form* target, const void* sdlEvent);
     void routeMouse(Form* target, const void* sdlEvent);
     bool swallowed(std::uint32_t eventType);

@@ -106,7 +106,7 @@ void Form::setPosition(int newLeft, int newTop) {
 // Only a mapped window has a place of the window manager's choosing; a hidden one stays where
 // it was asked to be until it is shown.
 void Form::refreshOrigin() {
-    if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)) return;
+    if (!onScreen()) return;
     Point origin;
     if (!WindowSystem::clientOrigin(window, origin)) return;
     posX = origin.x;
@@ -152,6 +152,10 @@ void Form::show() {
     paintPending = true;
 }
 
+bool Form::onScreen() const {
+    return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN);
+}
+
 void Form::setMapHeld(bool held) {
     mapHeld = held;
     if (!held && isVisible) {
@@ -161,7 +165,7 @@ void Form::setMapHeld(bool held) {
 }
 
 void Form::mapWindow() {
-    if (!window || mapHeld || (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)) return;
+    if (!window || mapHeld || onScreen()) return;
     // A dialog belongs to the main form: the window manager keeps it above that form and out of
     // the way of other programs' windows.
     Form* mainForm = Application::instance().mainForm();
@@ -275,7 +279,7 @@ bool Form::focused() const {
 // The window manager is asked to activate the window; without one (or when it declines), the
 // focus is set directly.
 void Form::activate() {
-    if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN)) return;
+    if (!onScreen()) return;
     SDL_RaiseWindow(window);
     SDL_SetWindowInputFocus(window);
 }

@@ -74,6 +74,8 @@ class Form {
     Point screenToClient(const Point& screen) const;
 
     bool visible() const { return isVisible; }
+    // Whether the window is mapped on the screen (a visible form may not be, while held).
+    bool onScreen() const;
     // show runs FormShow, shows the window and asks for a paint; a visible form stays as it is.
     void show();
     // Hides the form. A mouse press that this form took and that is still held is finished

@@ -145,6 +145,15 @@ void WindowSystem::ungrabPointer(SDL_Window* window) {
     XFlush(native.display);
 }
 
+std::uint64_t WindowSystem::focusedWindow(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    if (!native.display) return 0;
+    Window focus = 0;
+    int revertTo = 0;
+    XGetInputFocus(native.display, &focus, &revertTo);
+    return focus == PointerRoot ? 0 : focus;
+}
+
 bool WindowSystem::pointerButtonHeld(SDL_Window* window) {
     const Native native = nativeOf(window);
     if (!native.display) return false;

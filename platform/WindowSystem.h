@@ -42,6 +42,9 @@ class WindowSystem {
     // windows still go to them), as a desktop menu holds the pointer while it is open.
     static bool grabPointer(SDL_Window* window);
     static void ungrabPointer(SDL_Window* window);
+    // The window that holds the keyboard focus now, as the X server (of this window) has it;
+    // 0 when none does or where it cannot be asked.
+    static std::uint64_t focusedWindow(SDL_Window* window);
     // Whether the X server (of this window) holds a mouse button down now; false where it cannot
     // be asked.
     static bool pointerButtonHeld(SDL_Window* window);
