@@ -1,6 +1,7 @@
 // TFfreeAppsSplashScreen: the about screen, which also shows briefly as the splash at start-up.
 #include "about/TFfreeAppsSplashScreen.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "about/AboutPictures.h"
@@ -52,7 +53,7 @@ constexpr int metronomeX = 270;
 
 }  // namespace
 
-TFfreeAppsSplashScreen::TFfreeAppsSplashScreen() {
+TFfreeAppsSplashScreen::TFfreeAppsSplashScreen() : platform::Form(platform::FormStyle::splash) {
     setColour(0);
     setClientSize(screenWidth, screenHeight);
     setCaption("About");
@@ -222,8 +223,9 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
     platform::Application& app = platform::Application::instance();
     aboutMode = inAboutMode;
     compose();
-    setPosition((platform::Screen::width() - screenWidth) / 2,
-                (platform::Screen::height() - screenHeight) / 2);
+    // Centred; on a screen smaller than the picture its top-left corner stays on the screen.
+    setPosition(std::max((platform::Screen::width() - screenWidth) / 2, 0),
+                std::max((platform::Screen::height() - screenHeight) / 2, 0));
     show();
     std::uint32_t start = platform::clockMilliseconds();
     // A program asked to end (a close from the system) does not wait for the screen.
@@ -235,8 +237,8 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
         paintLinkGlow(now);
         if (linkHovered) start = now;
         if (!aboutMode && now - start > splashMilliseconds) break;
-        platform::Point mouse = platform::Cursor::position();
-        updateHover(mouse.x - left(), mouse.y - top(), now);
+        const platform::Point mouse = screenToClient(platform::Cursor::position());
+        updateHover(mouse.x, mouse.y, now);
     }
     close();
 }

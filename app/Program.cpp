@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "about/AboutPictures.h"
 #include "about/TFfreeAppsSplashScreen.h"
 #include "app/TFmain.h"
 #include "app/Wmain.h"
@@ -12,6 +13,13 @@
 #include "platform/Application.h"
 #include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
+
+namespace {
+
+// The size of the icon handed to the window system, which scales it for its task bar.
+constexpr int iconSize = 64;
+
+}  // namespace
 
 // The members are built in declaration order; the foundation values and the log are function
 // statics, made here explicitly after the window modules, as the order asks.
@@ -32,6 +40,7 @@ int Program::run() {
         return 1;
     }
     application.setTitle("Brevant");
+    application.setIcon(AboutPictures::icon(iconSize), iconSize);
     installShadeDialog();
     try {
         TFmain mainForm(*mainModule, audio);

@@ -1,6 +1,8 @@
 // The main window: start-up, layout, the main loop, keyboard and mouse, tap tempo, the menu.
 #include "app/TFmain.h"
 
+#include <algorithm>
+
 #include "about/TFfreeAppsSplashScreen.h"
 #include "app/Wmain.h"
 #include "audio/AudioEngine.h"
@@ -48,6 +50,9 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     if (Fmain == nullptr) Fmain = this;
     setCaption("Metronome");
     setColour(0xF0F0F0);
+    // The window shows on the screen only once the first layout has given it its size and
+    // place; until then it is a 1 x 1 form at (0, 0) that only the program sees.
+    setMapHeld(true);
     timer.setInterval(10);
     timer.setHandler([this] { timerTimer(); });
     dark = true;
@@ -94,15 +99,19 @@ void TFmain::loopPass() {
         container.minimizeRequested = false;
 }
 
+// On a screen smaller than the window, the centred place is moved right and down just enough to
+// keep the title bar, with the menu grip and the drag zone, on the screen.
 void TFmain::buildLayout() {
     setClientSize(mainWidth, mainHeight);
-    setPosition(platform::Screen::width() / 2 - 194, platform::Screen::height() / 2 - 152);
+    setPosition(std::max(platform::Screen::width() / 2 - 194, 0),
+                std::max(platform::Screen::height() / 2 - 152, 0));
     dark = !module.metronome.white;
     module.mainContainer.attachToWindow(this, "", false, true);
     module.dial.buildBackground();
     drawDialFrameAndLink();
     module.mainContainer.beginControls([this] { changeHandler(); }, [this] { menuHandler(); });
     addControls();
+    setMapHeld(false);
 }
 
 // The engraved frame two pixels around the dial, and the web-site text under the faders.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Cursor.h"
 #include "platform/Form.h"
 #include "platform/Timer.h"
 
@@ -58,6 +59,9 @@ bool Application::startVideo() {
     // a click on an inactive window must act on it as on the desktop the program came from.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The X server already sends a held button's events to the window it was pressed on. SDL's
+    // own capture would end the popup menu's hold on the pointer at the first release.
+    SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     // Window surfaces stay plain shared memory: a texture framebuffer would pull in OpenGL,
     // recreate each window on its first paint (losing its place) and cost far more time.
@@ -77,7 +81,21 @@ bool Application::startVideo() {
     const char* driver = SDL_GetCurrentVideoDriver();
     realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
                   std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
+    WindowSystem::enableNativeEvents();
     return true;
+}
+
+void Application::setTitle(const std::string& text) {
+    titleText = text;
+    for (Form* form : forms)
+        form->applyTitle();
+}
+
+void Application::setIcon(const std::vector<unsigned char>& rgba, int size) {
+    iconRgba = rgba;
+    iconWidth = size;
+    for (Form* form : forms)
+        form->applyIcon();
 }
 
 void Application::processMessages() {
@@ -157,6 +175,7 @@ void Application::removeForm(Form* form) {
     erase(forms, form);
     erase(modalForms, form);
     if (focusForm == form) focusForm = nullptr;
+    if (pressForm == form) pressForm = nullptr;
     if (mainWindow == form) mainWindow = nullptr;
 }
 
@@ -187,12 +206,23 @@ Form* Application::formOfWindow(std::uint32_t windowId) const {
     return nullptr;
 }
 
+Form* Application::formOfNative(std::uint64_t nativeWindow) const {
+    if (nativeWindow == 0) return nullptr;
+    for (Form* form : forms)
+        if (form->nativeId() == nativeWindow) return form;
+    return nullptr;
+}
+
 void Application::dispatch(const void* sdlEvent) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
     // A close from outside the program goes the way of a close from inside: through the main
     // form's FormCloseQuery.
     if (event.type == SDL_QUIT || event.type == SDL_APP_TERMINATING) {
         if (mainWindow) mainWindow->close();
+        return;
+    }
+    if (event.type == SDL_SYSWMEVENT) {
+        handleNativeEvent(sdlEvent);
         return;
     }
     Form* target = formOfWindow(windowOf(event));
@@ -202,9 +232,62 @@ void Application::dispatch(const void* sdlEvent) {
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && focusForm == target)
             focusForm = nullptr;
         target->handleWindowEvent(sdlEvent);
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) closePopupIfFocusLeft(target);
         return;
     }
     if (isKeyEvent(event.type) || isMouseEvent(event.type)) routeInput(target, sdlEvent);
+}
+
+// A popup menu does not outlive the program's focus: switching to another program closes it,
+// as a click there would. The focus moving between the program's own windows (to the menu
+// itself, where no window manager keeps it off) does not count; the X server tells where the
+// focus went, since the event that it arrived may still be on its way.
+void Application::closePopupIfFocusLeft(Form* loser) {
+    Form* popup = popupShowing();
+    if (!popup || focusForm) return;
+    const std::uint64_t focused = loser->window ? WindowSystem::focusedWindow(loser->window) : 0;
+    if (formOfNative(focused)) return;
+    popup->close();
+}
+
+// The X server's own events come just before the SDL events made from them. They give each
+// pointer event's exact place, and tell when a window has been mapped or moved.
+void Application::handleNativeEvent(const void* sdlEvent) {
+    swallowNext = 0;
+    PointerReport report;
+    if (WindowSystem::readPointerEvent(sdlEvent, report)) {
+        Cursor::noteEvent(report.onScreen, true);
+        pointer = report;
+        pointerFresh = true;
+        if (report.kind == PointerReport::Kind::press) closePopupOnPressOutside(report.onScreen);
+        if (report.kind == PointerReport::Kind::release && releaseOwed) {
+            swallowNext = SDL_MOUSEBUTTONUP;
+            releaseOwed = false;
+        }
+        return;
+    }
+    std::uint64_t native = 0;
+    if (!WindowSystem::isPlacementEvent(sdlEvent, native)) return;
+    if (Form* form = formOfNative(native)) form->refreshOrigin();
+}
+
+// The popup menu holds the pointer while it is open, so a press anywhere on the screen comes
+// here first: one outside the menu closes it and goes no further, even on another program.
+void Application::closePopupOnPressOutside(const Point& screen) {
+    Form* popup = popupShowing();
+    if (!popup) return;
+    const Point at = popup->screenToClient(screen);
+    if (at.x >= 0 && at.y >= 0 && at.x < popup->clientWidth() && at.y < popup->clientHeight())
+        return;
+    swallowNext = SDL_MOUSEBUTTONDOWN;
+    releaseOwed = true;
+    popup->close();
+}
+
+bool Application::swallowed(std::uint32_t eventType) {
+    if (swallowNext == 0 || swallowNext != eventType) return false;
+    swallowNext = 0;
+    return true;
 }
 
 // Keys go to the form that owns the input, when one does; mouse input reaches only that form,
@@ -220,12 +303,36 @@ void Application::routeInput(Form* target, const void* sdlEvent) {
         if (recipient) recipient->deliverKey(sdlEvent);
         return;
     }
-    if (!target) return;
+    routeMouse(target, sdlEvent);
+}
+
+// Mouse input reaches only visible forms, and only the owner of the input while there is one.
+// A press on another form closes a popup owner, or brings a modal one forward: the program
+// waits for it, and the user must see it.
+void Application::routeMouse(Form* target, const void* sdlEvent) {
+    const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
+    const bool fresh = pointerFresh;
+    pointerFresh = false;
+    if (swallowed(event.type)) return;
+    if (event.type == SDL_MOUSEBUTTONUP) pressForm = nullptr;
+    // SDL names no window for a press it saw outside the window it thought the mouse was in;
+    // the window system's report names it.
+    if (!target && fresh) target = formOfNative(pointer.window);
+    if (!target || !target->visible()) return;
+    Form* owner = inputOwner();
     if (!owner || owner == target) {
-        target->deliverMouse(sdlEvent);
+        if (event.type == SDL_MOUSEBUTTONDOWN) pressForm = target;
+        const bool reported = fresh && pointer.window == target->nativeId();
+        const Point client = target->fromWindowPixels(pointer.inWindow);
+        target->deliverMouse(sdlEvent, reported ? &client : nullptr,
+                             reported ? &pointer.onScreen : nullptr);
         return;
     }
-    if (event.type == SDL_MOUSEBUTTONDOWN && owner->style() == FormStyle::popup) owner->close();
+    if (event.type != SDL_MOUSEBUTTONDOWN) return;
+    if (owner->style() == FormStyle::popup)
+        owner->close();
+    else
+        owner->activate();
 }
 
 void Application::fireTimers() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/WindowSystem.h"
+
 namespace platform {
 
 class Form;
@@ -29,8 +31,14 @@ class Application {
     // the dummy and offscreen drivers of headless runs).
     bool hasRealDisplay() const { return realDisplay; }
 
+    // The application's title: the name the window system shows for its windows.
     const std::string& title() const { return titleText; }
-    void setTitle(const std::string& text) { titleText = text; }
+    void setTitle(const std::string& text);
+    // The program's icon, size x size pixels of red, green, blue and alpha, shown by the window
+    // system for every window (made before or after).
+    void setIcon(const std::vector<unsigned char>& rgba, int size);
+    const std::vector<unsigned char>& iconPixels() const { return iconRgba; }
+    int iconSize() const { return iconWidth; }
 
     // Handles every event waiting now, then the due timers and the requested paints. Handlers
     // may call it again from loops of their own.
@@ -60,6 +68,8 @@ class Application {
     // The form that takes key input away from the others: the innermost modal form, else the
     // visible popup form; nullptr when none does.
     Form* inputOwner() const;
+    // The form that took the mouse press still held, or nullptr.
+    Form* pressedForm() const { return pressForm; }
 
     // Registration, done by the constructors and destructors of forms and timers.
     void addForm(Form* form);
@@ -73,13 +83,28 @@ class Application {
   private:
     Application() = default;
     void dispatch(const void* sdlEvent);
+    void handleNativeEvent(const void* sdlEvent);
+    void closePopupOnPressOutside(const Point& screen);
+    void closePopupIfFocusLeft(Form* loser);
     void routeInput(Form* target, const void* sdlEvent);
+    void routeMouse(Form* target, const void* sdlEvent);
+    bool swallowed(std::uint32_t eventType);
     void fireTimers();
     void runPaints();
     Form* formOfWindow(std::uint32_t windowId) const;
+    Form* formOfNative(std::uint64_t nativeWindow) const;
     std::uint32_t msUntilNextTimer() const;
 
     std::string titleText;
+    std::vector<unsigned char> iconRgba;
+    int iconWidth = 0;
+    // The window system's report of the pointer event that the next SDL mouse event stands for.
+    PointerReport pointer;
+    bool pointerFresh = false;
+    // A press that closed the popup menu goes no further, nor does its release.
+    std::uint32_t swallowNext = 0;
+    bool releaseOwed = false;
+    Form* pressForm = nullptr;
     std::vector<Form*> forms;
     std::vector<Timer*> timers;
     std::vector<Form*> modalForms;

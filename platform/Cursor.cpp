@@ -10,21 +10,24 @@ namespace platform {
 namespace {
 
 Point lastEventPosition;
-bool lastEventInjected = false;
+bool eventSeen = false;
 
 }  // namespace
 
+// The mouse events tell the position exactly, each at its moment. SDL's global query is only
+// the fallback before any event: on X11 it refreshes its answer on raw input alone, which a
+// warped pointer (a remote desktop, automation) never produces.
 Point Cursor::position() {
     Application& app = Application::instance();
-    if (!app.videoStarted() || !app.hasRealDisplay() || lastEventInjected) return lastEventPosition;
+    if (eventSeen || !app.videoStarted() || !app.hasRealDisplay()) return lastEventPosition;
     int x = 0, y = 0;
     SDL_GetGlobalMouseState(&x, &y);
     return {x, y};
 }
 
-void Cursor::noteEvent(const Point& screenPosition, bool reportedBySystem) {
+void Cursor::noteEvent(const Point& screenPosition, bool) {
     lastEventPosition = screenPosition;
-    lastEventInjected = !reportedBySystem;
+    eventSeen = true;
 }
 
 void Cursor::apply(CursorShape shape) {

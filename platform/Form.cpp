@@ -4,10 +4,12 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/Application.h"
 #include "platform/FormCanvas.h"
 #include "platform/TestInput.h"
+#include "platform/WindowSystem.h"
 
 namespace platform {
 
@@ -19,7 +21,17 @@ Uint32 windowFlags(FormStyle style) {
     // gives it the focus, and it stays above the program's other windows.
     if (style == FormStyle::popup)
         flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+    // Only the main window stands for the program in the task bar.
+    if (style == FormStyle::dialog || style == FormStyle::splash) flags |= SDL_WINDOW_SKIP_TASKBAR;
     return flags;
+}
+
+// The window type a desktop expects (_NET_WM_WINDOW_TYPE), which SDL reads from a hint when it
+// makes the window; the popup's type comes with its flag.
+const char* windowType(FormStyle style) {
+    if (style == FormStyle::dialog) return "_NET_WM_WINDOW_TYPE_DIALOG";
+    if (style == FormStyle::splash) return "_NET_WM_WINDOW_TYPE_SPLASH";
+    return "_NET_WM_WINDOW_TYPE_NORMAL";
 }
 
 ShiftState buttonBits(Uint32 sdlButtons) {
@@ -46,11 +58,19 @@ bool toButton(Uint8 sdlButton, MouseButton& button) {
 
 Form::Form(FormStyle style) : formStyle(style) {
     Application& app = Application::instance();
-    if (app.startVideo()) window = SDL_CreateWindow("", 0, 0, width, height, windowFlags(style));
-    if (window) id = SDL_GetWindowID(window);
+    if (app.startVideo()) {
+        SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, windowType(style));
+        window = SDL_CreateWindow("", 0, 0, width, height, windowFlags(style));
+    }
+    if (window) {
+        id = SDL_GetWindowID(window);
+        nativeWindow = WindowSystem::nativeWindow(window);
+    }
     onTop = style == FormStyle::popup;
     windowCanvas = std::make_unique<FormCanvas>(window);
     app.addForm(this);
+    applyTitle();
+    applyIcon();
 }
 
 Form::~Form() {
@@ -66,9 +86,9 @@ void Form::setClientSize(int newWidth, int newHeight) {
     paintPending = true;
 }
 
-// The position the program last gave the window. The window system's own report lags behind
-// (and before the window is mapped it reports where the window was created), which would make a
-// dragged window jump back.
+// The place last asked for until the window system reports where the window really is. SDL's
+// own report is not used: it lags behind a move, and before the window is mapped it reports
+// where the window was created, which would make a dragged window jump back.
 int Form::left() const {
     return posX;
 }
@@ -83,9 +103,43 @@ void Form::setPosition(int newLeft, int newTop) {
     if (window) SDL_SetWindowPosition(window, newLeft, newTop);
 }
 
+// Only a mapped window has a place of the window manager's choosing; a hidden one stays where
+// it was asked to be until it is shown.
+void Form::refreshOrigin() {
+    if (!onScreen()) return;
+    Point origin;
+    if (!WindowSystem::clientOrigin(window, origin)) return;
+    posX = origin.x;
+    posY = origin.y;
+}
+
+Point Form::clientToScreen(int x, int y) const {
+    return {posX + x, posY + y};
+}
+
+Point Form::screenToClient(const Point& screen) const {
+    return fromWindowPixels({screen.x - posX, screen.y - posY});
+}
+
 void Form::setCaption(const std::string& text) {
     captionText = text;
-    if (window) SDL_SetWindowTitle(window, text.c_str());
+    applyTitle();
+}
+
+void Form::applyTitle() {
+    const std::string& title = Application::instance().title();
+    if (window) SDL_SetWindowTitle(window, (title.empty() ? captionText : title).c_str());
+}
+
+void Form::applyIcon() {
+    const std::vector<unsigned char>& rgba = Application::instance().iconPixels();
+    const int size = Application::instance().iconSize();
+    if (!window || size <= 0 || rgba.size() != std::size_t(size) * size * 4) return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<unsigned char*>(rgba.data()), size, size, 32, size * 4, SDL_PIXELFORMAT_RGBA32);
+    if (!icon) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
 }
 
 void Form::show() {
@@ -94,21 +148,69 @@ void Form::show() {
     isVisible = true;
     FormShow();
     if (!isVisible) return;
-    if (window) {
-        // Some X servers place a window where it was created when it is mapped, whatever it was
-        // moved to while hidden; the position is given again once it shows.
-        SDL_SetWindowPosition(window, posX, posY);
-        SDL_ShowWindow(window);
-        SDL_SetWindowPosition(window, posX, posY);
-        if (formStyle == FormStyle::normal) SDL_RaiseWindow(window);
-    }
+    mapWindow();
     paintPending = true;
 }
 
+bool Form::onScreen() const {
+    return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN);
+}
+
+void Form::setMapHeld(bool held) {
+    mapHeld = held;
+    if (!held && isVisible) {
+        mapWindow();
+        paintPending = true;
+    }
+}
+
+void Form::mapWindow() {
+    if (!window || mapHeld || onScreen()) return;
+    // A dialog belongs to the main form: the window manager keeps it above that form and out of
+    // the way of other programs' windows.
+    Form* mainForm = Application::instance().mainForm();
+    const bool tied = formStyle == FormStyle::dialog && mainForm && mainForm != this &&
+                      mainForm->window && mainForm->visible();
+    if (tied) SDL_SetWindowModalFor(window, mainForm->window);
+    if (formStyle == FormStyle::dialog || formStyle == FormStyle::splash)
+        WindowSystem::setStateBeforeMap(window, true, tied);
+    // Some X servers place a window where it was created when it is mapped, whatever it was
+    // moved to while hidden; the position is given again once it shows.
+    SDL_SetWindowPosition(window, posX, posY);
+    SDL_ShowWindow(window);
+    SDL_SetWindowPosition(window, posX, posY);
+    refreshOrigin();
+    if (formStyle == FormStyle::popup)
+        pointerGrabbed = WindowSystem::grabPointer(window);
+    else
+        activate();
+}
+
+// A press whose window disappears before its release leaves the window system's button down:
+// the release goes to another window or to none, and the next press on the program would be
+// taken for a repeat and dropped. So the window stays until the release has reached it.
+void Form::finishPress() {
+    Application& app = Application::instance();
+    if (!window || app.pressedForm() != this) return;
+    while (app.pressedForm() == this && WindowSystem::pointerButtonHeld(window) &&
+           !app.terminated()) {
+        app.waitForMessages(10);
+        app.processMessages();
+    }
+    // A release already sent is taken into SDL's state while the window still exists.
+    SDL_PumpEvents();
+}
+
 void Form::hide() {
+    if (!isVisible || hiding) return;
+    hiding = true;
+    finishPress();
+    hiding = false;
     if (!isVisible) return;
     const bool hadFocus = focused() || formStyle == FormStyle::popup;
     isVisible = false;
+    if (window && pointerGrabbed) WindowSystem::ungrabPointer(window);
+    pointerGrabbed = false;
     if (window) SDL_HideWindow(window);
     // Without a window manager the X server hands the focus of a hidden window to the root
     // window, and the program's keys would then reach none of its forms: give it back to the
@@ -174,8 +276,12 @@ bool Form::focused() const {
     return Application::instance().focusedForm() == this;
 }
 
+// The window manager is asked to activate the window; without one (or when it declines), the
+// focus is set directly.
 void Form::activate() {
-    if (window) SDL_RaiseWindow(window);
+    if (!onScreen()) return;
+    SDL_RaiseWindow(window);
+    SDL_SetWindowInputFocus(window);
 }
 
 void Form::paintBackground() {
@@ -200,6 +306,9 @@ void Form::handleWindowEvent(const void* sdlEvent) {
         case SDL_WINDOWEVENT_SHOWN:
             paintPending = true;
             break;
+        case SDL_WINDOWEVENT_MOVED:
+            refreshOrigin();
+            break;
         case SDL_WINDOWEVENT_CLOSE:
             close();
             break;
@@ -216,7 +325,7 @@ void Form::handleWindowEvent(const void* sdlEvent) {
 
 void Form::deliverKey(const void* sdlEvent) {
     const SDL_KeyboardEvent& event = static_cast<const SDL_Event*>(sdlEvent)->key;
-    const int key = Keys::virtualKey(event.keysym.sym);
+    const int key = Keys::virtualKey(event.keysym.sym, event.keysym.mod);
     const ShiftState state = Keys::shiftFromModifiers(event.keysym.mod);
     if (event.type == SDL_KEYDOWN)
         FormKeyDown(key, state);
@@ -224,25 +333,37 @@ void Form::deliverKey(const void* sdlEvent) {
         FormKeyUp(key, state);
 }
 
-void Form::deliverMouse(const void* sdlEvent) {
+// The place of a mouse event comes from the window system's own report of that event where
+// there is one: SDL keeps the place of a button event from the last motion it saw, and its
+// global pointer position is refreshed only by raw input, which warped pointers (remote
+// desktops, automation) never send. Otherwise the SDL event's window position is taken.
+void Form::deliverMouse(const void* sdlEvent, const Point* reportedClient,
+                        const Point* reportedScreen) {
     const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
     const ShiftState keys = Keys::shiftFromModifiers(SDL_GetModState());
-    if (event.type == SDL_MOUSEMOTION) {
-        const SDL_MouseMotionEvent& motion = event.motion;
-        Cursor::noteEvent({left() + motion.x, top() + motion.y},
-                          motion.which != TestInput::injectedMouse);
-        FormMouseMove(keys | buttonBits(motion.state), motion.x, motion.y);
+    const bool motion = event.type == SDL_MOUSEMOTION;
+    const bool injected =
+        (motion ? event.motion.which : event.button.which) == TestInput::injectedMouse;
+    Point client =
+        motion ? Point{event.motion.x, event.motion.y} : Point{event.button.x, event.button.y};
+    Point screen = clientToScreen(client.x, client.y);
+    if (reportedClient && reportedScreen && !injected) {
+        client = *reportedClient;
+        screen = *reportedScreen;
+    }
+    Cursor::noteEvent(screen, !injected);
+    if (motion) {
+        FormMouseMove(keys | buttonBits(event.motion.state), client.x, client.y);
         return;
     }
     const SDL_MouseButtonEvent& press = event.button;
     MouseButton button = MouseButton::left;
     if (!toButton(press.button, button)) return;
-    Cursor::noteEvent({left() + press.x, top() + press.y}, press.which != TestInput::injectedMouse);
     const ShiftState held = keys | buttonBits(SDL_GetMouseState(nullptr, nullptr));
     if (event.type == SDL_MOUSEBUTTONDOWN)
-        FormMouseDown(button, held | buttonBits(SDL_BUTTON(press.button)), press.x, press.y);
+        FormMouseDown(button, held | buttonBits(SDL_BUTTON(press.button)), client.x, client.y);
     else
-        FormMouseUp(button, held & ~buttonBits(SDL_BUTTON(press.button)), press.x, press.y);
+        FormMouseUp(button, held & ~buttonBits(SDL_BUTTON(press.button)), client.x, client.y);
 }
 
 }  // namespace platform

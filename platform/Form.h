@@ -7,6 +7,7 @@
 
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
+#include "platform/Point.h"
 #include "platform/WindowCanvas.h"
 
 struct SDL_Window;
@@ -16,15 +17,23 @@ namespace platform {
 enum class FormStyle {
     normal,  // a top-level window that takes the keyboard focus when shown
     popup,   // always on top, never in the task bar, does not take the focus; while it is
-             // visible the program's key input goes to it (the popup menu)
+             // visible the program's key input goes to it, and it holds the pointer: a press
+             // anywhere outside it closes it (the popup menu)
+    dialog,  // a window that takes the focus, kept out of the task bar and, when shown, tied
+             // to the application's main form: the window manager keeps it above that form
+    splash,  // a picture shown at start-up: it takes the focus but stays out of the task bar
 };
 
 class FormCanvas;
 
 // The window is created hidden when the form is constructed, 1 x 1 at (0, 0), without a
-// border: the client area is the whole window, so left() and top() are also the client
-// origin in screen coordinates. A form whose window could not be created (no display) keeps
-// its properties and draws nothing. Colours are 0x00BBGGRR.
+// border: the client area is the whole window. left() and top() are the client origin in screen
+// coordinates: the place last asked for, corrected by what the window system reports once the
+// window is mapped or moved (a window manager may put it elsewhere). A form whose window could
+// not be created (no display) keeps its properties and draws nothing. Colours are 0x00BBGGRR.
+//
+// The window system knows the window by the application's title when it has one (else by the
+// caption), and shows the application's icon for it.
 //
 // Handlers are called from Application::processMessages, nested inside whatever loop runs it.
 // While a modal form or a visible popup form exists, key and mouse input meant for the other
@@ -58,10 +67,24 @@ class Form {
     const std::string& caption() const { return captionText; }
     void setCaption(const std::string& text);
 
+    // Converts between client coordinates and screen coordinates. This is the one place where
+    // the two meet; the program sees client coordinates in its handlers and screen coordinates
+    // from Cursor::position().
+    Point clientToScreen(int x, int y) const;
+    Point screenToClient(const Point& screen) const;
+
     bool visible() const { return isVisible; }
+    // Whether the window is mapped on the screen (a visible form may not be, while held).
+    bool onScreen() const;
     // show runs FormShow, shows the window and asks for a paint; a visible form stays as it is.
     void show();
+    // Hides the form. A mouse press that this form took and that is still held is finished
+    // first (its release still reaches this form), so that the window system never loses it.
     void hide();
+    // While held, a shown form is visible to the program but its window is not mapped on the
+    // screen yet; releasing the hold maps it. A form holds back its window until it has its
+    // real size and place.
+    void setMapHeld(bool held);
     // Runs FormCloseQuery and hides the form when it allows. Closing the application's main
     // form ends its message loop; closing a modal form ends its showModal.
     void close();
@@ -91,10 +114,17 @@ class Form {
 
     // The window system's id of the window (0 without one); the application routes by it.
     std::uint32_t windowId() const { return id; }
+    // The X window behind it (0 without one, or on another window system).
+    std::uint64_t nativeId() const { return nativeWindow; }
 
     // Called by the application for the events of this form's window.
     void handleWindowEvent(const void* sdlEvent);
     void runPendingPaint();
+    // Takes the client origin from the window system again (after a map or a move).
+    void refreshOrigin();
+    // Applies the application's title and icon to the window.
+    void applyTitle();
+    void applyIcon();
 
   protected:
     virtual void FormShow() {}
@@ -111,11 +141,19 @@ class Form {
   private:
     friend class Application;
     void deliverKey(const void* sdlEvent);
-    void deliverMouse(const void* sdlEvent);
+    // `reported` is the pointer's place as the window system reported it with this event,
+    // or null when only the SDL event tells it (injected events, other window systems).
+    void deliverMouse(const void* sdlEvent, const Point* reportedClient,
+                      const Point* reportedScreen);
+    // A place in the window's own pixels as the program's client coordinates.
+    Point fromWindowPixels(const Point& pixel) const { return pixel; }
     void applyCursorIfUnderMouse();
     void paintBackground();
+    void mapWindow();
+    void finishPress();
 
     ::SDL_Window* window = nullptr;
+    std::uint64_t nativeWindow = 0;
     std::unique_ptr<FormCanvas> windowCanvas;
     FormStyle formStyle;
     std::uint32_t id = 0;
@@ -129,6 +167,9 @@ class Form {
     bool isModal = false;
     bool onTop = false;
     bool paintPending = false;
+    bool mapHeld = false;
+    bool hiding = false;
+    bool pointerGrabbed = false;
     CursorShape cursorShape = CursorShape::standard;
 };
 

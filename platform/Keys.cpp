@@ -68,6 +68,16 @@ int keypadDigit(SDL_Keycode code) {
     return 0;
 }
 
+// What the keypad's digit and decimal keys are with NumLock off, from 0 to 9, then the point.
+constexpr int keypadNavigation[] = {vk::insert, vk::end,   vk::down, vk::pageDown, vk::left,
+                                    vk::clear,  vk::right, vk::home, vk::up,       vk::pageUp};
+
+int keypadWithoutNumLock(SDL_Keycode code) {
+    if (code == SDLK_KP_PERIOD || code == SDLK_KP_DECIMAL) return vk::del;
+    const int digit = keypadDigit(code);
+    return digit ? keypadNavigation[digit - vk::numpad0] : 0;
+}
+
 int functionKey(SDL_Keycode code) {
     if (code >= SDLK_F1 && code <= SDLK_F12) return vk::f1 + (code - SDLK_F1);
     return 0;
@@ -75,8 +85,10 @@ int functionKey(SDL_Keycode code) {
 
 }  // namespace
 
-int Keys::virtualKey(std::int32_t systemKeyCode) {
+int Keys::virtualKey(std::int32_t systemKeyCode, std::uint32_t systemModifiers) {
     const SDL_Keycode code = systemKeyCode;
+    if (!(systemModifiers & KMOD_NUM))
+        if (int navigation = keypadWithoutNumLock(code)) return navigation;
     if (code >= SDLK_a && code <= SDLK_z) return vk::letterA + (code - SDLK_a);
     if (code >= 'A' && code <= 'Z') return vk::letterA + (code - 'A');
     if (code >= SDLK_0 && code <= SDLK_9) return vk::digit0 + (code - SDLK_0);

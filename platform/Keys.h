@@ -7,7 +7,8 @@ namespace platform {
 
 // Key codes are the Windows virtual-key numbers, so handlers read the same on every system.
 namespace vk {
-constexpr int back = 0x08, tab = 0x09, enter = 0x0D, shift = 0x10, control = 0x11, alt = 0x12;
+constexpr int back = 0x08, tab = 0x09, clear = 0x0C, enter = 0x0D, shift = 0x10, control = 0x11,
+              alt = 0x12;
 constexpr int pause = 0x13, capsLock = 0x14, escape = 0x1B, space = 0x20;
 constexpr int pageUp = 0x21, pageDown = 0x22, end = 0x23, home = 0x24;
 constexpr int left = 0x25, up = 0x26, right = 0x27, down = 0x28;
@@ -37,7 +38,9 @@ class Keys {
     // The virtual-key number of a window-system key code (an SDL keycode, which for printable
     // keys is the character the key types on the current layout), or 0 for a key without one.
     // Whatever key types "+" or "=" maps to oemPlus, so the plus key works on every layout.
-    static int virtualKey(std::int32_t systemKeyCode);
+    // The keypad's digit keys are digits only with NumLock on (in the modifier mask, an SDL
+    // keymod); with it off they are the keys printed under the digits: Home, End, the arrows.
+    static int virtualKey(std::int32_t systemKeyCode, std::uint32_t systemModifiers);
     // The shift bits of the window system's modifier mask (an SDL keymod).
     static ShiftState shiftFromModifiers(std::uint32_t systemModifiers);
 };

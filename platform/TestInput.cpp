@@ -18,8 +18,8 @@ Uint8 sdlButton(MouseButton button) {
     return SDL_BUTTON_LEFT;
 }
 
-Uint16 modifiers(ShiftState state) {
-    Uint16 mod = KMOD_NONE;
+Uint16 modifiers(ShiftState state, bool numLock = true) {
+    Uint16 mod = numLock ? KMOD_NUM : KMOD_NONE;
     if (state & shift::shiftKey) mod |= KMOD_LSHIFT;
     if (state & shift::alt) mod |= KMOD_LALT;
     if (state & shift::ctrl) mod |= KMOD_LCTRL;
@@ -39,14 +39,14 @@ void pushButton(Form& form, Uint32 type, MouseButton button, int x, int y) {
     SDL_PushEvent(&event);
 }
 
-void pushKey(Form& form, Uint32 type, SDL_Keycode code, ShiftState state) {
+void pushKey(Form& form, Uint32 type, SDL_Keycode code, ShiftState state, bool numLock = true) {
     SDL_Event event{};
     event.type = type;
     event.key.windowID = form.windowId();
     event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.sym = code;
     event.key.keysym.scancode = SDL_GetScancodeFromKey(code);
-    event.key.keysym.mod = modifiers(state);
+    event.key.keysym.mod = modifiers(state, numLock);
     SDL_PushEvent(&event);
 }
 
@@ -81,10 +81,10 @@ void TestInput::mouseMove(Form& form, int x, int y) {
     SDL_PushEvent(&event);
 }
 
-bool TestInput::keyDown(Form& form, const std::string& keyName, ShiftState state) {
+bool TestInput::keyDown(Form& form, const std::string& keyName, ShiftState state, bool numLock) {
     const SDL_Keycode code = SDL_GetKeyFromName(keyName.c_str());
     if (code == SDLK_UNKNOWN) return false;
-    pushKey(form, SDL_KEYDOWN, code, state);
+    pushKey(form, SDL_KEYDOWN, code, state, numLock);
     return true;
 }
 

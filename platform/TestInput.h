@@ -23,7 +23,9 @@ class TestInput {
     static void mouseUp(Form& form, MouseButton button, int x, int y);
     // keyName is the window system's name of the key (SDL_GetKeyName: "Space", "Return",
     // "Keypad Enter", "Keypad +", "=", "A", "F5", "Left", ...). False for an unknown name.
-    static bool keyDown(Form& form, const std::string& keyName, ShiftState shift = shift::none);
+    // Keys are typed with NumLock on unless asked otherwise.
+    static bool keyDown(Form& form, const std::string& keyName, ShiftState shift = shift::none,
+                        bool numLock = true);
     static bool keyUp(Form& form, const std::string& keyName, ShiftState shift = shift::none);
     // A key press by the character its key types (for layouts: '+' on its own key).
     static void keyDownCharacter(Form& form, char character);

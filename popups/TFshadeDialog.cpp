@@ -43,7 +43,7 @@ void plainFont(platform::Canvas& canvas, int colour) {
 
 }  // namespace
 
-TFshadeDialog::TFshadeDialog() {
+TFshadeDialog::TFshadeDialog() : platform::Form(platform::FormStyle::dialog) {
     setClientSize(designedSize, designedSize);
     timer.setEnabled(false);
     timer.setInterval(1);
@@ -95,9 +95,11 @@ void TFshadeDialog::fitToLines() {
     setClientSize(width, height);
 }
 
+// The dialog is never larger than the screen, so centred it lies inside it; a screen that could
+// not be asked (size 0) leaves it at the top-left corner.
 void TFshadeDialog::centreOnScreen() {
-    setPosition((platform::Screen::width() - clientWidth()) / 2,
-                (platform::Screen::height() - clientHeight()) / 2);
+    setPosition(std::max((platform::Screen::width() - clientWidth()) / 2, 0),
+                std::max((platform::Screen::height() - clientHeight()) / 2, 0));
 }
 
 // From right to left: "Cancel", "No", then the main button.

@@ -214,7 +214,6 @@ void TFshadeMenu::FormCloseQuery(bool& canClose) {
 
 void TFshadeMenu::timerTimer() {
     if (hovered == -1 || !visible()) return;
-    platform::Point at = platform::Cursor::position();
-    platform::Rect client{left(), top(), left() + clientWidth(), top() + clientHeight()};
-    if (!pointInRect(at.x, at.y, client)) setHovered(-1);
+    const platform::Point at = screenToClient(platform::Cursor::position());
+    if (!pointInRect(at.x, at.y, {0, 0, clientWidth(), clientHeight()})) setHovered(-1);
 }

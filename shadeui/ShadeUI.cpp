@@ -298,10 +298,9 @@ bool ShadeUI::inDragZone(int x, int y) const {
     return true;
 }
 
-// The window is borderless, so its client origin is its position on the screen.
 ShadeUI::Position ShadeUI::clientCursor() const {
-    const platform::Point cursor = platform::Cursor::position();
-    return {cursor.x - window->left(), cursor.y - window->top()};
+    const platform::Point client = window->screenToClient(platform::Cursor::position());
+    return {client.x, client.y};
 }
 
 void ShadeUI::mouseDown() {

@@ -179,6 +179,18 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
     EXPECT_TRUE(c().closeRequested);
 }
 
+TEST_F(TFmainTest, TheWindowReachesTheScreenOnlyOnceTheFirstLayoutHasPlacedIt) {
+    form.reset();
+    form = std::make_unique<TFmain>(*module, audio);
+    form->timer.setEnabled(false);
+    form->show();
+    EXPECT_TRUE(form->visible());
+    EXPECT_FALSE(form->onScreen());
+    form->buildLayout();
+    EXPECT_TRUE(form->onScreen());
+    EXPECT_EQ(form->clientWidth(), 389);
+}
+
 TEST_F(TFmainTest, LayoutPlacesTheThirteenControlsAndTheLink) {
     EXPECT_EQ(form->clientWidth(), 389);
     EXPECT_EQ(form->clientHeight(), 305);

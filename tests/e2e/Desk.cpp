@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -33,36 +34,47 @@ Rgb Shot::at(int x, int y) const {
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
-static bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+// The display number Xvfb writes to the pipe once it accepts connections, or -1.
+static int readDisplayNumber(int fd) {
+    std::string text;
+    char c = 0;
+    pollfd waiting{fd, POLLIN, 0};
+    while (text.find('\n') == std::string::npos && poll(&waiting, 1, 30000) > 0 &&
+           read(fd, &c, 1) == 1)
+        text += c;
+    return text.empty() || text.back() != '\n' ? -1 : std::atoi(text.c_str());
 }
 
-// A display number whose lock file and socket are both free.
-static int freeDisplayNumber() {
-    for (int n = 71; n < 140; ++n) {
-        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        if (!fileExists(lock) && !fileExists(socket)) return n;
-    }
-    return -1;
-}
-
-Desk::Desk() {
-    int n = freeDisplayNumber();
-    if (n < 0 || !haveProgram("Xvfb")) return;
-    display_ = ":" + std::to_string(n);
-    std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-    const char* argv[] = {"Xvfb", display_.c_str(), "-screen", "0", screen.c_str(),
+// Xvfb picks a free display number itself (-displayfd): a number chosen here could be taken by
+// another server starting at the same moment, and the tests would then talk to that one.
+Desk::Desk(int width, int height) {
+    if (!haveProgram("Xvfb")) return;
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    std::string fd = std::to_string(fds[1]);
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                           "-nolisten", "tcp", "-noreset", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
     if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
         pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
-    for (int i = 0; i < 100 && pid_ > 0 && run("xdpyinfo > /dev/null 2>&1") != 0; ++i) pause(50);
+    close(fds[1]);
+    const int n = pid_ > 0 ? readDisplayNumber(fds[0]) : -1;
+    close(fds[0]);
+    if (n < 0) {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+        return;
+    }
+    display_ = ":" + std::to_string(n);
 }
 
 Desk::~Desk() {
@@ -83,8 +95,16 @@ int Desk::run(const std::string& command, std::string* out) const {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The number after `label` in xwininfo's report, or -1.
+static int reportedNumber(const std::string& report, const std::string& label) {
+    size_t at = report.find(label);
+    return at == std::string::npos ? -1 : std::atoi(report.c_str() + at + label.size());
+}
+
 // xwininfo -root -children prints one line per top-level window, with its geometry as
-// "WxH+X+Y". Only mapped (viewable) windows are of interest.
+// "WxH+X+Y". Only mapped (viewable) windows are of interest. The place and the map state are
+// read together from one report of the window: the listing's place may be from before a move
+// that came just before the window was mapped.
 std::vector<WindowInfo> Desk::windowsOfSize(int width, int height) const {
     std::string listing;
     run("xwininfo -root -children 2>/dev/null", &listing);
@@ -98,12 +118,14 @@ std::vector<WindowInfo> Desk::windowsOfSize(int width, int height) const {
         if (at == std::string::npos || idStart == std::string::npos) continue;
         WindowInfo info;
         info.id = line.substr(idStart, line.find(' ', idStart) - idStart);
-        std::string state;
-        run("xwininfo -id " + info.id + " 2>/dev/null | grep 'Map State'", &state);
-        if (state.find("IsViewable") == std::string::npos) continue;
-        info.width = width;
-        info.height = height;
-        std::sscanf(line.c_str() + at + size.size() - 1, "%d%d", &info.x, &info.y);
+        std::string report;
+        run("xwininfo -id " + info.id + " 2>/dev/null", &report);
+        if (report.find("IsViewable") == std::string::npos) continue;
+        info.width = reportedNumber(report, "Width:");
+        info.height = reportedNumber(report, "Height:");
+        info.x = reportedNumber(report, "Absolute upper-left X:");
+        info.y = reportedNumber(report, "Absolute upper-left Y:");
+        if (info.width != width || info.height != height) continue;
         found.push_back(info);
     }
     return found;

@@ -33,7 +33,7 @@ public:
     static constexpr int kScreenWidth = 1280;
     static constexpr int kScreenHeight = 1024;
 
-    Desk();
+    explicit Desk(int width = kScreenWidth, int height = kScreenHeight);
     ~Desk();
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;

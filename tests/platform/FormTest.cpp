@@ -192,6 +192,70 @@ TEST_F(FormTest, PopupTakesKeysAndAPressElsewhereClosesIt) {
     EXPECT_EQ(main.lastX, 9);
 }
 
+TEST_F(FormTest, PopupClosesWhenTheProgramLosesTheFocusNotWhenItMovesBetweenItsForms) {
+    RecordingForm main, other;
+    RecordingForm menu(platform::FormStyle::popup);
+    main.show();
+    other.show();
+    TestInput::focusGained(main);
+    app.processMessages();
+    menu.show();
+    TestInput::focusGained(other);
+    TestInput::focusLost(main);
+    app.processMessages();
+    EXPECT_TRUE(menu.visible());
+    TestInput::focusLost(other);
+    app.processMessages();
+    EXPECT_FALSE(menu.visible());
+    EXPECT_EQ(menu.closeQueries, 1);
+}
+
+TEST_F(FormTest, MouseInputReachesVisibleFormsOnly) {
+    RecordingForm shown, hidden;
+    shown.show();
+    TestInput::mouseDown(hidden, MouseButton::left, 3, 4);
+    TestInput::mouseMove(hidden, 5, 6);
+    TestInput::mouseDown(shown, MouseButton::left, 7, 8);
+    app.processMessages();
+    EXPECT_TRUE(hidden.calls.empty());
+    EXPECT_EQ(shown.lastX, 7);
+}
+
+TEST_F(FormTest, AHeldFormIsVisibleToTheProgramButMappedOnlyWhenReleased) {
+    RecordingForm form;
+    form.setMapHeld(true);
+    form.show();
+    EXPECT_TRUE(form.visible());
+    EXPECT_FALSE(form.onScreen());
+    form.setClientSize(120, 80);
+    form.setPosition(40, 30);
+    form.setMapHeld(false);
+    EXPECT_TRUE(form.onScreen());
+    EXPECT_EQ(form.left(), 40);
+    EXPECT_EQ(form.top(), 30);
+    // Releasing again, or holding a form that is not shown, maps nothing twice or early.
+    form.setMapHeld(false);
+    form.hide();
+    form.setMapHeld(false);
+    EXPECT_FALSE(form.onScreen());
+}
+
+TEST_F(FormTest, ClientAndScreenCoordinatesMeetAtTheClientOrigin) {
+    RecordingForm form;
+    form.setClientSize(200, 100);
+    form.setPosition(300, 200);
+    form.show();
+    EXPECT_EQ(form.clientToScreen(5, 6).x, 305);
+    EXPECT_EQ(form.clientToScreen(5, 6).y, 206);
+    EXPECT_EQ(form.screenToClient({290, 210}).x, -10);
+    EXPECT_EQ(form.screenToClient({290, 210}).y, 10);
+    TestInput::mouseMove(form, 20, 30);
+    app.processMessages();
+    const platform::Point client = form.screenToClient(platform::Cursor::position());
+    EXPECT_EQ(client.x, 20);
+    EXPECT_EQ(client.y, 30);
+}
+
 TEST_F(FormTest, FocusEventsGiveActivationAndDeactivate) {
     RecordingForm form;
     form.show();

@@ -60,6 +60,30 @@ TEST(Keys, ProgramKeysReachTheHandlersAsVirtualKeys) {
     EXPECT_EQ(typed("F12"), 0x7B);
 }
 
+TEST(Keys, KeypadDigitsAreDigitsOnlyWithNumLockOn) {
+    const auto withoutNumLock = [](const char* name) {
+        KeyForm form;
+        form.show();
+        EXPECT_TRUE(TestInput::keyDown(form, name, platform::shift::none, false)) << name;
+        platform::Application::instance().processMessages();
+        return form.downs.empty() ? -1 : form.downs.back().first;
+    };
+    EXPECT_EQ(withoutNumLock("Keypad 0"), 0x2D);  // Insert
+    EXPECT_EQ(withoutNumLock("Keypad 1"), 0x23);  // End
+    EXPECT_EQ(withoutNumLock("Keypad 2"), 0x28);  // Down
+    EXPECT_EQ(withoutNumLock("Keypad 3"), 0x22);  // Page Down
+    EXPECT_EQ(withoutNumLock("Keypad 5"), 0x0C);  // Clear
+    EXPECT_EQ(withoutNumLock("Keypad 7"), 0x24);  // Home
+    EXPECT_EQ(withoutNumLock("Keypad 9"), 0x21);  // Page Up
+    EXPECT_EQ(withoutNumLock("Keypad ."), 0x2E);  // Delete
+    // The keys that have no second meaning stay what they are.
+    EXPECT_EQ(withoutNumLock("Keypad +"), 0x6B);
+    EXPECT_EQ(withoutNumLock("Keypad Enter"), 0x0D);
+    EXPECT_EQ(withoutNumLock("3"), 0x33);
+    EXPECT_EQ(typed("Keypad 3"), 0x63);
+    EXPECT_EQ(typed("Keypad ."), 0x6E);
+}
+
 TEST(Keys, TheKeyThatTypesPlusOnAnyLayoutIsThePlusKey) {
     KeyForm form;
     form.show();

@@ -14,16 +14,22 @@ XVFB_PID=
 APP_PID=
 APP_DIR=
 
-# Starts Xvfb on the first free display from :150 and exports DISPLAY.
+# Starts Xvfb on a display number it picks itself (-displayfd: a number picked here could be
+# taken by another server starting at the same moment) and exports DISPLAY.
 start_desk() {
-    local n=150
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb :$n -screen 0 ${SCREEN_W}x${SCREEN_H}x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    local numberfile n=
+    numberfile=$(mktemp /tmp/brevant-display-XXXXXX)
+    Xvfb -displayfd 3 -screen 0 ${SCREEN_W}x${SCREEN_H}x24 -nolisten tcp -noreset \
+        3>"$numberfile" >/dev/null 2>&1 &
     XVFB_PID=$!
+    for _ in $(seq 600); do
+        n=$(cat "$numberfile")
+        [ -n "$n" ] && break
+        sleep 0.05
+    done
+    rm -f "$numberfile"
+    [ -n "$n" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=:$n
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
-    echo "Xvfb did not start" >&2
-    return 1
 }
 
 stop_desk() {

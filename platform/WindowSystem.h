@@ -1,0 +1,53 @@
+// WindowSystem: what the windows need of the X server beyond SDL: true origins, pointer grabs.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Point.h"
+
+struct SDL_Window;
+
+namespace platform {
+
+// A pointer event as the X server sent it: the window it was sent to, and the pointer's place
+// relative to that window and to the screen at the moment the event happened.
+struct PointerReport {
+    enum class Kind { none, motion, press, release, crossing };
+    Kind kind = Kind::none;
+    std::uint64_t window = 0;
+    Point inWindow;
+    Point onScreen;
+};
+
+// Internal to the window layer. Every function is a no-op (false, 0) where the window system
+// is not X11, so the layer falls back to what SDL reports.
+class WindowSystem {
+  public:
+    // Asks SDL to hand over the X server's own events (SDL_SYSWMEVENT) next to its own.
+    static void enableNativeEvents();
+    // The native (X) window of an SDL window, or 0.
+    static std::uint64_t nativeWindow(SDL_Window* window);
+    // The client area's top-left corner on the screen, as the X server has it now.
+    static bool clientOrigin(SDL_Window* window, Point& origin);
+    // Reads a native event: a pointer event fills `report`. True for a pointer event.
+    static bool readPointerEvent(const void* sdlEvent, PointerReport& report);
+    // Whether the native event says that a window was mapped, moved or given a new parent, so
+    // that its origin may have changed; fills the native window.
+    static bool isPlacementEvent(const void* sdlEvent, std::uint64_t& window);
+    // Writes the window's state for the window manager before it is mapped: out of the task bar
+    // (and pager), modal to the window it is transient for. A window manager removes the state
+    // of a window it stops managing, so it is written before every map.
+    static void setStateBeforeMap(SDL_Window* window, bool skipTaskbar, bool modal);
+    // Sends every pointer event of the screen to this window (events over the program's own
+    // windows still go to them), as a desktop menu holds the pointer while it is open.
+    static bool grabPointer(SDL_Window* window);
+    static void ungrabPointer(SDL_Window* window);
+    // The window that holds the keyboard focus now, as the X server (of this window) has it;
+    // 0 when none does or where it cannot be asked.
+    static std::uint64_t focusedWindow(SDL_Window* window);
+    // Whether the X server (of this window) holds a mouse button down now; false where it cannot
+    // be asked.
+    static bool pointerButtonHeld(SDL_Window* window);
+};
+
+}  // namespace platform
