@@ -1,19 +1,30 @@
 // TextStream: reading and writing an object's fields as key=value lines between two tag lines.
 #include "engine/TextStream.h"
 
+#include <climits>
+
 #include "base/TextConversions.h"
 
 namespace {
 
-// Blanks are every character of code 32 or below, control characters included.
-AnsiString withoutLeadingBlanks(const AnsiString& text) {
-    std::size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) <= 32)
-        i++;
-    return text.substr(i);
+// A line's key is what stands before its first "=", without leading blanks (every character of
+// code 32 or below, control characters included). False for a line without "=".
+bool findKey(const AnsiString& line, std::size_t& from, std::size_t& equals) {
+    equals = line.find('=');
+    if (equals == AnsiString::npos) return false;
+    from = 0;
+    while (from < equals && static_cast<unsigned char>(line[from]) <= 32)
+        from++;
+    return true;
 }
 
+// Room for all the lines is made first, so that a long section is not copied again as the
+// destination grows.
 void copyLines(Text_& source, Text_& destination, int first, int last) {
+    if (last < first) return;
+    const long long needed = static_cast<long long>(destination.top) + 1 + (last - first + 1);
+    if (needed > destination.capacity && needed <= INT_MAX)
+        destination.setCapacity(static_cast<int>(needed), true);
     for (int i = first; i <= last; i++)
         destination.add(source.get(i));
 }
@@ -25,23 +36,47 @@ bool TextStream::exchangeText(const AnsiString& key, const AnsiString& value, An
         addLine(key + "=" + value);
         return false;
     }
+    if (listing) {
+        keyLines.emplace_back(key, -1);
+        return false;
+    }
     return findValue(key, out);
 }
 
 // The first line whose key matches wins; the value is everything after the first "=", as it
-// stands.
+// stands. Lines are compared where they stand, without copies.
 bool TextStream::findValue(const AnsiString& key, AnsiString& out) {
-    AnsiString left;
-    AnsiString right;
+    for (const auto& [listed, line] : keyLines) {
+        if (listed != key) continue;
+        if (line < 0) return false;
+        out = lines.get(line).substr(lines.get(line).find('=') + 1);
+        return true;
+    }
+    std::size_t from = 0, equals = 0;
     for (int i = 0; i <= lines.top; i++) {
-        if (!splitAt(lines.get(i), '=', left, right)) continue;
-        if (withoutLeadingBlanks(left) != key) continue;
-        out = right;
+        const AnsiString& line = lines.get(i);
+        if (!findKey(line, from, equals) || line.compare(from, equals - from, key) != 0) continue;
+        out = line.substr(equals + 1);
         return true;
     }
     return false;
 }
 
+// One pass over the lines for all the listed keys, ending once each has been found.
+void TextStream::findKeyLines() {
+    std::size_t missing = keyLines.size();
+    std::size_t from = 0, equals = 0;
+    for (int i = 0; i <= lines.top && missing > 0; i++) {
+        const AnsiString& line = lines.get(i);
+        if (!findKey(line, from, equals)) continue;
+        for (auto& [listed, found] : keyLines) {
+            if (found >= 0 || listed.size() != equals - from) continue;
+            if (line.compare(from, equals - from, listed) != 0) continue;
+            found = i;
+            missing--;
+        }
+    }
+}
 bool TextStream::exchangeDouble(const AnsiString& key, double& field) {
     AnsiString text;
     if (!exchangeText(key, writing ? toText(field) : AnsiString(), text)) return false;
@@ -91,6 +126,7 @@ bool TextStream::extractSection(Text_& source, const AnsiString& name, Text_& de
 }
 
 void TextStream::exchangeSection(const AnsiString& name, TextStream& object) {
+    if (listing) return;
     object.writing = writing;
     if (!writing) {
         if (name.empty()) {
@@ -109,15 +145,24 @@ void TextStream::exchangeSection(const AnsiString& name, TextStream& object) {
     if (!name.empty()) closeTag(name);
 }
 
-// The stream's lines are the file's lines again afterwards, whatever the section held.
+// The stream's lines are the file's lines again afterwards, whatever the section held. This is
+// exchangeSection(header, *this) between a copy of the lines and its return, done with one copy
+// of the section instead of three of the whole file.
 bool TextStream::load(const AnsiString& header, const AnsiString& path) {
     if (!path.empty() && !lines.load(path, true)) return false;
     if (lines.top < 0) return false;
     if (lines.get(0) != "<" + header + ">") return false;
     writing = false;
-    Text_ copy = lines;
-    exchangeSection(header, *this);
-    lines = copy;
+    Text_ section;
+    extractSection(lines, header, section);
+    lines.swap(section);
+    listing = true;
+    exchange();
+    listing = false;
+    findKeyLines();
+    exchange();
+    keyLines.clear();
+    lines.swap(section);
     return true;
 }
 
