@@ -28,15 +28,10 @@ double clampUnit(double value) {
     return value;
 }
 
-int clampBeats(int value) {
-    if (value < 0) return 0;
-    if (value > 9) return 9;
-    return value;
-}
-
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
-    for (const char* text : texts) list.add(text);
+    for (const char* text : texts)
+        list.add(text);
     return list;
 }
 
@@ -64,9 +59,9 @@ TFmain::~TFmain() {
 
 // A sample that is missing or unreadable leaves its slot empty: that sound is then silent.
 void TFmain::loadSamples() {
-    static const char* const names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
     for (int slot = 0; slot < 4; ++slot)
-        loadWavSamples(findSampleFile(names[slot]), module.metronome.samples[slot]);
+        loadWavSamples(findSampleFile(Metronome::sampleFileNames[slot]),
+                       module.metronome.samples[slot]);
 }
 
 void TFmain::timerTimer() {
@@ -74,7 +69,8 @@ void TFmain::timerTimer() {
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
     buildLayout();
     platform::beginTimerResolution(1);
-    while (!module.mainContainer.closeRequested) loopPass();
+    while (!module.mainContainer.closeRequested)
+        loopPass();
     platform::endTimerResolution(1);
     close();
 }
@@ -177,7 +173,9 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
     module.mainContainer.mouseDown();
 }
 
-void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
+void TFmain::FormMouseMove(platform::ShiftState, int, int) {
+    module.mainContainer.mouseMove();
+}
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
@@ -200,31 +198,37 @@ void TFmain::stepTempo(bool up) {
 }
 
 // The dial animates a change of count; it needs the count before the change, which is taken
-// even when the count stays the same.
+// even when the count stays the same. Counts are compared as the dial shows them, so that a
+// hand-edited count outside 0..9 set to the value shown is no change.
 void TFmain::beatsChanged(int before) {
     Metronome& m = module.metronome;
     module.dial.previousBeats = before;
-    if (m.beats == before) return;
+    if (m.shownBeats() == before) return;
     module.dial.beatChangeTime = platform::clockMilliseconds();
     if (m.running) m.rebuild = true;
 }
 
 void TFmain::setBeats(int digit) {
     Metronome& m = module.metronome;
-    const int before = m.beats;
-    m.beats = clampBeats(digit);
+    const int before = m.shownBeats();
+    m.beats = Metronome::clampBeats(digit);
     beatsChanged(before);
 }
 
+// The step starts from the count in use, never from a raw value that could overflow; a step
+// past either end changes nothing, not even a hand-edited value beyond it.
 void TFmain::stepBeats(int delta) {
     Metronome& m = module.metronome;
-    const int before = m.beats;
-    m.beats = clampBeats(m.beats + delta);
+    const int before = m.shownBeats();
+    const int after = Metronome::clampBeats(before + delta);
+    if (after != before) m.beats = after;
     beatsChanged(before);
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() { tap(platform::clockMilliseconds()); }
+void TFmain::tap() {
+    tap(platform::clockMilliseconds());
+}
 
 void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
@@ -250,23 +254,36 @@ void TFmain::changeHandler() {
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
     if (!c.buttonClicked()) return;
     switch (c.clickedId()) {
-        case 0: stepTempo(true); break;
-        case 1: stepTempo(false); break;
-        case 2: stepBeats(1); break;
-        case 3: stepBeats(-1); break;
+        case 0:
+            stepTempo(true);
+            break;
+        case 1:
+            stepTempo(false);
+            break;
+        case 2:
+            stepBeats(1);
+            break;
+        case 3:
+            stepBeats(-1);
+            break;
         case 4:
         case 5:
             // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
             m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
             if (m.running) m.rebuild = true;
             break;
-        case 6: tap(); break;
-        default: break;
+        case 6:
+            tap();
+            break;
+        default:
+            break;
     }
 }
 
 // The maker's page, opened as a web address.
-void TFmain::openWebPage() { openMakerPage(); }
+void TFmain::openWebPage() {
+    openMakerPage();
+}
 
 Llist<AnsiString> TFmain::menuItems() const {
     const Metronome& m = module.metronome;
@@ -305,19 +322,30 @@ void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
     switch (index) {
-        case 0: m.beatNumbers = !m.beatNumbers; break;
+        case 0:
+            m.beatNumbers = !m.beatNumbers;
+            break;
         case 1:
             m.white = !m.white;
             buildLayout();
             FormPaint();
             break;
-        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 3: c.showShadeDialog(featureLines(), false, false); break;
+        case 2:
+            c.showShadeDialog(hotKeyLines(), false, false);
+            break;
+        case 3:
+            c.showShadeDialog(featureLines(), false, false);
+            break;
         case 4:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5: c.openWebPage(""); break;
-        case 6: c.closeRequested = true; break;
-        default: break;
+        case 5:
+            c.openWebPage("");
+            break;
+        case 6:
+            c.closeRequested = true;
+            break;
+        default:
+            break;
     }
 }
