@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/DisplayLoss.h"
 #include "platform/Form.h"
+#include "platform/QuitSignals.h"
 #include "platform/Timer.h"
 
 namespace platform {
@@ -77,10 +79,14 @@ bool Application::startVideo() {
     const char* driver = SDL_GetCurrentVideoDriver();
     realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
                   std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
+    if (driver && std::strcmp(driver, "x11") == 0) watchDisplayConnection();
     return true;
 }
 
 void Application::processMessages() {
+    // A quit signal closes the main form as a close from the window manager does; before the
+    // message loop runs it waits for it.
+    if (mainWindow && takeQuitSignal()) mainWindow->close();
     if (videoUp) {
         // Events are taken one at a time straight from the queue, so that events queued by the
         // handlers themselves are handled in the same call. SDL_PollEvent would stop at a marker
