@@ -4,7 +4,7 @@
 set -e
 
 purpose="${1:-run}"
-build="g++ cmake make pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev"
+build="g++ cmake make pkg-config libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
 tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils"
 case "$purpose" in
