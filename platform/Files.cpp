@@ -78,11 +78,14 @@ bool replaceableTarget(const std::string& path, std::string& target) {
         target = path;
         return errno == ENOENT;
     }
-    if (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) != 0) return false;
+    const bool link = S_ISLNK(info.st_mode);
+    if (link && stat(path.c_str(), &info) != 0) return false;
     if (!S_ISREG(info.st_mode)) {
         errno = S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP;
         return false;
     }
+    target = path;
+    if (!link) return true;
     char* real = realpath(path.c_str(), nullptr);
     if (real == nullptr) return false;
     target = real;
@@ -111,7 +114,9 @@ bool isStaleTemporary(const std::string& name, const std::string& prefix) {
 
 void removeStaleTemporaries(const std::string& target) {
     const std::string folder = folderOf(target);
-    const std::string prefix = temporaryPrefix(target).substr(folder.size());
+    const std::string::size_type slash = target.rfind('/');
+    const std::string prefix =
+        temporaryPrefix(slash == std::string::npos ? target : target.substr(slash + 1));
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {

@@ -193,6 +193,16 @@ TEST_F(Files, AtomicWriteRemovesTemporaryFilesOfDeadSaves) {
     EXPECT_EQ(access(dead.c_str(), F_OK), -1);
     EXPECT_EQ(access(live.c_str(), F_OK), 0);
     EXPECT_EQ(access(other.c_str(), F_OK), 0);
+    // The same for a file named relative to the working folder.
+    put(dead, "half");
+    char* before = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    const bool written = platform::writeFileAtomically("settings.cfg", "newer", 5);
+    ASSERT_EQ(chdir(before), 0);
+    std::free(before);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(access(dead.c_str(), F_OK), -1);
+    EXPECT_EQ(read(path), "newer");
 }
 
 TEST_F(Files, WriteFailingHalfWayLeavesOldFileByteIdentical) {
