@@ -1,6 +1,7 @@
 // TextStream: reading and writing an object's fields as key=value lines between two tag lines.
 #include "engine/TextStream.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "base/TextConversions.h"
@@ -112,16 +113,28 @@ void TextStream::closeTag(const AnsiString& name) {
 
 bool TextStream::extractSection(Text_& source, const AnsiString& name, Text_& destination) {
     destination.setCapacity(0, true);
+    int first = 0, count = 0;
+    if (!findSection(source, name, first, count)) return false;
+    copyLines(source, destination, first, first + count - 1);
+    return true;
+}
+
+// The section is what lies between the last opening line before the first closing line that
+// follows it; a line shorter than a tag cannot hold it.
+bool TextStream::findSection(Text_& source, const AnsiString& name, int& first, int& count) {
     const AnsiString opening = "<" + name + ">";
     const AnsiString closing = "</" + name + ">";
     int start = -1;
     for (int j = 0; j <= source.top; j++) {
         const AnsiString& line = source.get(j);
+        if (line.size() < opening.size()) continue;
         if (line.find(opening) != AnsiString::npos) start = j;
         if (start == -1 || line.find(closing) == AnsiString::npos) continue;
-        copyLines(source, destination, start + 1, j - 1);
+        first = start + 1;
+        count = j - start - 1 > 0 ? j - start - 1 : 0;
         return true;
     }
+    first = count = 0;
     return false;
 }
 
@@ -145,24 +158,32 @@ void TextStream::exchangeSection(const AnsiString& name, TextStream& object) {
     if (!name.empty()) closeTag(name);
 }
 
-// The stream's lines are the file's lines again afterwards, whatever the section held. This is
-// exchangeSection(header, *this) between a copy of the lines and its return, done with one copy
-// of the section instead of three of the whole file.
+// The stream's lines are the file's lines again afterwards, whatever the section held: this is
+// exchangeSection(header, *this) between a copy of the lines and its return. Instead of copies,
+// the section's lines are rotated to the front of the stream's own block and the count is cut
+// to them while the fields are read, then rotated back, so that a long file costs no copy.
 bool TextStream::load(const AnsiString& header, const AnsiString& path) {
     if (!path.empty() && !lines.load(path, true)) return false;
     if (lines.top < 0) return false;
     if (lines.get(0) != "<" + header + ">") return false;
     writing = false;
-    Text_ section;
-    extractSection(lines, header, section);
-    lines.swap(section);
+    int first = 0, count = 0;
+    findSection(lines, header, first, count);
+    AnsiString* const block = lines.items;
+    const int top = lines.top;
+    std::rotate(block, block + first, block + first + count);
+    lines.top = count - 1;
     listing = true;
     exchange();
     listing = false;
     findKeyLines();
     exchange();
     keyLines.clear();
-    lines.swap(section);
+    // Reading fields never changes the lines; should an exchange have replaced them, its lines
+    // stand and there is nothing to rotate back.
+    if (lines.items != block || lines.top != count - 1) return true;
+    std::rotate(block, block + count, block + first + count);
+    lines.top = top;
     return true;
 }
 

@@ -50,6 +50,7 @@ class TextStream {
     bool save(const AnsiString& header, const AnsiString& path);
 
   private:
+    static bool findSection(Text_& source, const AnsiString& name, int& first, int& count);
     bool findValue(const AnsiString& key, AnsiString& out);
     void findKeyLines();
 

@@ -239,6 +239,26 @@ struct Outer : TextStream {
     }
 };
 
+// While the fields are read the stream holds only the section; afterwards it holds the file's
+// lines again, all of them and in their order, wherever the section stood.
+TEST(TextStreamTest, LoadingReadsOnlyTheSectionAndKeepsEveryLineInItsPlace) {
+    const char* file[] = {"<h>", "a=1", "<h>", "b=0", "a=3", "</h>", "a=4", "</h>", "tail"};
+    Pair pair;
+    for (const char* line : file)
+        pair.lines.add(line);
+    ASSERT_TRUE(pair.load("h", ""));
+    EXPECT_EQ(pair.a, 3);
+    ASSERT_EQ(pair.lines.top, 8);
+    for (int i = 0; i < 9; i++)
+        EXPECT_EQ(pair.lines.get(i), file[i]) << i;
+    pair.lines.get(5) = "a=9";  // no closing line after the opening: an empty section
+    pair.lines.get(7) = "";
+    pair.a = 5;
+    ASSERT_TRUE(pair.load("h", ""));
+    EXPECT_EQ(pair.a, 5);
+    EXPECT_EQ(pair.lines.get(8), "tail");
+}
+
 TEST(TextStreamTest, SectionsNestAndTheLastOpeningBeforeTheFirstClosingCounts) {
     Outer out;
     out.x = 2.5;
