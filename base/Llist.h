@@ -3,7 +3,6 @@
 
 #include <climits>
 #include <new>
-#include <utility>
 
 // Elements are stored by value in one contiguous block. A full block grows by half its size, and
 // by at least `step` slots, so that n adds copy each element a bounded number of times however
@@ -37,10 +36,6 @@ class Llist {
     virtual Llist& add(const T& value);
     virtual Llist& remove(int index);
     virtual ~Llist() { delete[] items; }
-
-    // Exchanges the contents and every setting of the two lists, cursors included, without
-    // copying an element.
-    void swap(Llist& other);
 
     Llist& insert(const T& value, int index);
     Llist& setCapacity(int newCapacity, bool keep);
@@ -168,18 +163,6 @@ void Llist<T>::shrinkTo(int n) {
     delete[] items;
     items = block;
     capacity = n;
-}
-
-template <typename T>
-void Llist<T>::swap(Llist& other) {
-    std::swap(top, other.top);
-    std::swap(current, other.current);
-    std::swap(capacity, other.capacity);
-    std::swap(step, other.step);
-    std::swap(items, other.items);
-    std::swap(outside, other.outside);
-    std::swap(rangeMode, other.rangeMode);
-    std::swap(keepOrder, other.keepOrder);
 }
 
 template <typename T>
