@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 #include "base/TextConversions.h"
 
@@ -160,8 +161,9 @@ void TextStream::exchangeSection(const AnsiString& name, TextStream& object) {
 
 // The stream's lines are the file's lines again afterwards, whatever the section held: this is
 // exchangeSection(header, *this) between a copy of the lines and its return. Instead of copies,
-// the section's lines are rotated to the front of the stream's own block and the count is cut
-// to them while the fields are read, then rotated back, so that a long file costs no copy.
+// the lines before the section are set aside, the section's lines moved to the front of the
+// stream's own block and the count cut to them while the fields are read; then everything is
+// moved back. A long file costs no copy.
 bool TextStream::load(const AnsiString& header, const AnsiString& path) {
     if (!path.empty() && !lines.load(path, true)) return false;
     if (lines.top < 0) return false;
@@ -171,7 +173,9 @@ bool TextStream::load(const AnsiString& header, const AnsiString& path) {
     findSection(lines, header, first, count);
     AnsiString* const block = lines.items;
     const int top = lines.top;
-    std::rotate(block, block + first, block + first + count);
+    std::vector<AnsiString> before(std::make_move_iterator(block),
+                                   std::make_move_iterator(block + first));
+    std::move(block + first, block + first + count, block);
     lines.top = count - 1;
     listing = true;
     exchange();
@@ -180,9 +184,10 @@ bool TextStream::load(const AnsiString& header, const AnsiString& path) {
     exchange();
     keyLines.clear();
     // Reading fields never changes the lines; should an exchange have replaced them, its lines
-    // stand and there is nothing to rotate back.
+    // stand and there is nothing to move back.
     if (lines.items != block || lines.top != count - 1) return true;
-    std::rotate(block, block + count, block + first + count);
+    std::move_backward(block, block + count, block + first + count);
+    std::move(before.begin(), before.end(), block);
     lines.top = top;
     return true;
 }
