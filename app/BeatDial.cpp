@@ -94,10 +94,12 @@ bool BeatDial::unchangedSinceLastFrame() {
                         (metronome.animateBeatChange &&
                          (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
     std::uint64_t still = static_cast<std::uint64_t>(metronome.bpm());
+    // Unsigned arithmetic throughout: a hand-edited sound number may be any int.
     for (int value :
-         {metronome.beats, metronome.sound, previousBeats, static_cast<int>(metronome.beatNumbers),
-          static_cast<int>(metronome.fadingBeats), static_cast<int>(metronome.animateBeatChange)})
-        still = still * 1000003u + static_cast<std::uint64_t>(value + 1000);
+         {metronome.shownBeats(), metronome.sound, Metronome::clampBeats(previousBeats),
+          static_cast<int>(metronome.beatNumbers), static_cast<int>(metronome.fadingBeats),
+          static_cast<int>(metronome.animateBeatChange)})
+        still = still * 1000003u + static_cast<std::uint32_t>(value);
     const bool same = !moving && !stale && still == lastStill;
     lastStill = moving ? 0 : still;
     stale = false;
@@ -135,7 +137,7 @@ void BeatDial::drawBubbleStrip() {
 void BeatDial::drawTexts(int cx, int cy) {
     platform::Canvas& canvas = image.canvas();
     const int colour = scaleColour(baseColour, 0.38f);
-    const int beats = metronome.beats;
+    const int beats = metronome.shownBeats();
     struct Line {
         AnsiString text;
         int height;
@@ -161,13 +163,14 @@ void BeatDial::drawTexts(int cx, int cy) {
 
 // The shrink-and-grow of a change of beat count: the count switches halfway, at 83 ms, when
 // the ring is smallest and faded; by 167 ms it is back. A change between 0 and 1 only switches.
+// Both counts are taken as the dial shows them, 0..9, whatever a hand-edited file held.
 int BeatDial::animate(Colours& colours, double& radius) {
-    int shown = metronome.beats;
+    const int before = Metronome::clampBeats(previousBeats), now = metronome.shownBeats();
+    int shown = now;
     if (!metronome.animateBeatChange) return shown;
     const std::uint32_t elapsed = (platform::clockMilliseconds() - beatChangeTime) * 6u;
     const double t = elapsed / 1000.0;
-    if (t < 0.5) shown = previousBeats;
-    const int before = previousBeats, now = metronome.beats;
+    if (t < 0.5) shown = before;
     const bool quiet = (before == 0 && now == 1) || (before == 1 && now == 0);
     if (t >= 1.0 || quiet) return shown;
     const double s = std::sqrt(std::fabs(1.0 - 2.0 * t));

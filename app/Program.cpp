@@ -11,6 +11,7 @@
 #include "base/Log_.h"
 #include "base/TextConversions.h"
 #include "platform/Application.h"
+#include "platform/DisplayLoss.h"
 #include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
 
@@ -28,10 +29,16 @@ Program::Program() : mainModule(std::make_unique<Wmain>(audio)) {
     programLog();
 }
 
-Program::~Program() = default;
+// Nothing may save through a module that is going away.
+Program::~Program() {
+    platform::setDisplayLostHandler(nullptr);
+}
 
 int Program::run() {
     platform::Application& application = platform::Application::instance();
+    // Without a display no window can be closed the normal way: the settings are written at
+    // once, and the process ends.
+    platform::setDisplayLostHandler([this] { mainModule->metronome.saveSettings(); });
     // Without a desktop to show the window on (SDL then falls back to a driver that draws
     // nowhere), the program says so in one line and ends rather than run unseen.
     if (!application.startVideo()) return 1;

@@ -30,12 +30,6 @@ double clampUnit(double value) {
     return value;
 }
 
-int clampBeats(int value) {
-    if (value < 0) return 0;
-    if (value > 9) return 9;
-    return value;
-}
-
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
     for (const char* text : texts) list.add(text);
@@ -69,9 +63,9 @@ TFmain::~TFmain() {
 
 // A sample that is missing or unreadable leaves its slot empty: that sound is then silent.
 void TFmain::loadSamples() {
-    static const char* const names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
     for (int slot = 0; slot < 4; ++slot)
-        loadWavSamples(findSampleFile(names[slot]), module.metronome.samples[slot]);
+        loadWavSamples(findSampleFile(Metronome::sampleFileNames[slot]),
+                       module.metronome.samples[slot]);
 }
 
 void TFmain::timerTimer() {
@@ -209,26 +203,30 @@ void TFmain::stepTempo(bool up) {
 }
 
 // The dial animates a change of count; it needs the count before the change, which is taken
-// even when the count stays the same.
+// even when the count stays the same. Counts are compared as the dial shows them, so that a
+// hand-edited count outside 0..9 set to the value shown is no change.
 void TFmain::beatsChanged(int before) {
     Metronome& m = module.metronome;
     module.dial.previousBeats = before;
-    if (m.beats == before) return;
+    if (m.shownBeats() == before) return;
     module.dial.beatChangeTime = platform::clockMilliseconds();
     if (m.running) m.rebuild = true;
 }
 
 void TFmain::setBeats(int digit) {
     Metronome& m = module.metronome;
-    const int before = m.beats;
-    m.beats = clampBeats(digit);
+    const int before = m.shownBeats();
+    m.beats = Metronome::clampBeats(digit);
     beatsChanged(before);
 }
 
+// The step starts from the count in use, never from a raw value that could overflow; a step
+// past either end changes nothing, not even a hand-edited value beyond it.
 void TFmain::stepBeats(int delta) {
     Metronome& m = module.metronome;
-    const int before = m.beats;
-    m.beats = clampBeats(m.beats + delta);
+    const int before = m.shownBeats();
+    const int after = Metronome::clampBeats(before + delta);
+    if (after != before) m.beats = after;
     beatsChanged(before);
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "platform/QuitSignals.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ int answerWithoutRunning(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // From the first moment, SIGTERM, SIGINT and SIGHUP end the program by its close path.
+    platform::catchQuitSignals();
     const int answered = answerWithoutRunning(readCommandLine(argc, argv));
     if (answered >= 0) return std::fflush(stdout) == 0 ? answered : 1;
     auto program = std::make_unique<Program>();

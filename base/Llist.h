@@ -4,7 +4,10 @@
 #include <climits>
 #include <new>
 
-// Elements are stored by value in one contiguous block that grows and shrinks by `step` slots.
+// Elements are stored by value in one contiguous block. A full block grows by half its size, and
+// by at least `step` slots, so that n adds copy each element a bounded number of times however
+// large the list gets; a block shrinks to the exact count once more slots stand empty than the
+// next growth would add, so that removing n elements one by one is linear too.
 // Reads outside the bounds never fail: they answer with the placeholder `outside` (rangeMode 0)
 // or the nearest end element (rangeMode 1). The fields are public because the system's code reads
 // `top` and `current` directly.
@@ -38,6 +41,9 @@ class Llist {
     Llist& setCapacity(int newCapacity, bool keep);
     T& get(int index);
     bool next();
+
+    // The slots a full block of the given size grows by: half of it, and at least the step.
+    int growthFor(int slots) const { return slots / 2 > step ? slots / 2 : step; }
 
   private:
     static T* makeBlock(int n);
@@ -118,8 +124,9 @@ Llist<T>& Llist<T>::add(const T& value) {
     if (capacity == top + 1) {
         // The value may be one of this list's own elements; copy it before the block goes.
         T copy = value;
-        long long grown = static_cast<long long>(capacity) + step;
-        setCapacity(grown > INT_MAX ? -1 : static_cast<int>(grown), true);
+        long long grown = static_cast<long long>(capacity) + growthFor(capacity);
+        if (grown > INT_MAX) grown = capacity < INT_MAX ? INT_MAX : -1;
+        setCapacity(static_cast<int>(grown), true);
         if (capacity == top + 1) return *this;  // growth failed: nothing to store it in
         items[++top] = copy;
     } else {
@@ -141,7 +148,7 @@ Llist<T>& Llist<T>::remove(int index) {
         items[index] = items[top];
     }
     top--;
-    if (top + 1 < capacity - step) shrinkTo(top + 1);
+    if (top + 1 < capacity - growthFor(capacity)) shrinkTo(top + 1);
     return *this;
 }
 

@@ -1,6 +1,8 @@
 // Text_: a list of text lines loaded from and saved to a text file with CR LF line ends.
 #pragma once
 
+#include <cstddef>
+
 #include "base/AnsiString.h"
 #include "base/Llist.h"
 
@@ -17,6 +19,9 @@ class Text_ : public Llist<AnsiString> {
     // file one empty line, unless dropTrailingBlank removes trailing blank lines. On failure
     // (the file cannot be read) returns false and leaves the lines unchanged.
     bool load(const AnsiString& fileName, bool dropTrailingBlank);
+
+    // The same over bytes already read. False, with the list empty, when storage runs out.
+    bool loadBytes(const unsigned char* data, std::size_t size, bool dropTrailingBlank);
 
     // Writes every line followed by CR LF. The file is replaced as one step: a save that fails
     // returns false and leaves any old file as it was.

@@ -2,11 +2,15 @@
 #include "engine/Metronome.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numbers>
+#include <vector>
 
 #include "audio/AudioEngine.h"
+#include "base/Log_.h"
 #include "platform/Files.h"
 
 namespace {
@@ -36,13 +40,26 @@ AnsiString folderOf(const AnsiString& filePath) {
     return slash == AnsiString::npos ? AnsiString() : filePath.substr(0, slash + 1);
 }
 
+// Said on standard error and recorded in the program's log.
+void report(const AnsiString& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    programLog().add(message);
+}
+
+AnsiString whyUnread(platform::ReadOutcome outcome) {
+    if (outcome == platform::ReadOutcome::tooLarge) return "it is over 1 MiB, too large to be one";
+    if (outcome == platform::ReadOutcome::notRegular) return "it is not a regular file";
+    return std::strerror(errno);
+}
+
 }  // namespace
 
 Metronome::Metronome(AudioEngine& audio) : Metronome(audio, SettingsPlace::standard()) {}
 
 Metronome::Metronome(AudioEngine& audio, const SettingsPlace& place)
     : header("Orvelle Settings"),
-      path(place.beside),
+      path(place.path),
       barLength(1),
       barBeats(0),
       oldBarLength(1),
@@ -53,8 +70,7 @@ Metronome::Metronome(AudioEngine& audio, const SettingsPlace& place)
       pending(false),
       rebuild(false),
       audio(audio),
-      fallbackPath(place.fallback) {
-    setDefaults();
+      seedPath(place.seed) {
     loadSettings();
 }
 
@@ -88,20 +104,44 @@ void Metronome::exchange() {
 }
 
 void Metronome::loadSettings() {
-    SettingsPlace place;
-    place.beside = path;
-    place.fallback = fallbackPath;
-    const AnsiString from = place.pathToLoad();
-    if (from.empty() || !load(header, from)) setDefaults();
+    setDefaults();
+    writable = true;
+    if (!path.empty() && readSettingsFile(path)) return;
+    if (!writable || seedPath.empty()) return;
+    readSettingsFile(seedPath);
+    // The seed is never written; whatever it held, the user's own file may be.
+    writable = true;
 }
 
-// An installed program cannot write its own folder; the user's config folder keeps the file
-// then.
+// True when the file was there to read (whether or not it held settings). A file that exists but
+// cannot be read as a settings file is left alone: the defaults stay and saving is off.
+bool Metronome::readSettingsFile(const AnsiString& file) {
+    std::vector<unsigned char> bytes;
+    const platform::ReadOutcome outcome = platform::readFileUpTo(file, maxSettingsBytes, bytes);
+    if (outcome == platform::ReadOutcome::missing) return false;
+    AnsiString why = outcome == platform::ReadOutcome::read ? "" : whyUnread(outcome);
+    if (why.empty() && !lines.loadBytes(bytes.data(), bytes.size(), true)) why = "out of memory";
+    if (!why.empty()) {
+        report("settings file " + file + " not read: " + why +
+               "; running on defaults, and the file is left as it is");
+        writable = false;
+        return false;
+    }
+    if (!load(header, "")) setDefaults();
+    return true;
+}
+
 bool Metronome::saveSettings() {
-    if (!path.empty() && save(header, path)) return true;
-    if (fallbackPath.empty()) return false;
-    platform::createFolderPath(folderOf(fallbackPath));
-    return save(header, fallbackPath);
+    if (!writable) return false;
+    if (path.empty()) {
+        report("settings not saved: no folder for them (neither XDG_CONFIG_HOME nor HOME is set)");
+        return false;
+    }
+    platform::createFolderPath(folderOf(path));
+    if (save(header, path)) return true;
+    report("settings not saved to " + path + ": " + std::strerror(errno) +
+           "; any old file there is unchanged");
+    return false;
 }
 
 int Metronome::bpm() {
@@ -110,8 +150,19 @@ int Metronome::bpm() {
     return clampInt(static_cast<int>(200.0 * tempo + 40.0 + 0.5), 40, 240);
 }
 
+int Metronome::clampBeats(int value) {
+    return clampInt(value, 0, 9);
+}
+
+int Metronome::shownBeats() const {
+    return clampBeats(beats);
+}
+
+// What the volume fader shows is what is heard: a value outside 0..1 (or not a number) from a
+// hand-edited file counts as the nearer end.
 double Metronome::gain() const {
-    return volume * volume;
+    const double v = volume >= 0.0 ? std::min(volume, 1.0) : 0.0;
+    return v * v;
 }
 
 // The bar length is computed in extended precision, one rounding per operation, and only the

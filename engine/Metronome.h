@@ -1,6 +1,7 @@
 // Metronome: the model (tempo, beats, sound, volume, display options), bar synthesis and playback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/AnsiString.h"
@@ -23,9 +24,13 @@ class Metronome : public TextStream {
   public:
     static constexpr int MaxBarLength = 600000;
     static constexpr int SampleRate = 44100;
+    // The click samples, in the order of the sample slots.
+    static constexpr const char* sampleFileNames[4] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
+    // A longer file is no settings file: it is neither read nor written.
+    static constexpr std::size_t maxSettingsBytes = 1 << 20;
 
     AnsiString header;                  // "Orvelle Settings", the settings file's tag
-    AnsiString path;                    // full path of the settings file beside the program
+    AnsiString path;                    // full path of the settings file; empty for none
     float floatBar[MaxBarLength];       // the synthesised clicks, nominal range -1..1
     std::int16_t pcmBar[MaxBarLength];  // the finished bar; the first barLength samples count
     int barLength;                      // samples in the last rendered bar, 1..MaxBarLength
@@ -50,6 +55,7 @@ class Metronome : public TextStream {
     explicit Metronome(AudioEngine& audio);
     // Reads the settings from the given place (tests and tools name a file of their own).
     Metronome(AudioEngine& audio, const SettingsPlace& place);
+    // Destruction saves the settings.
     ~Metronome() override;
     Metronome(const Metronome&) = delete;
     Metronome& operator=(const Metronome&) = delete;
@@ -57,7 +63,10 @@ class Metronome : public TextStream {
     void setDefaults();
     // Beats per minute, 40..240; clamps `tempo` into 0..1 on the way.
     int bpm();
-    // The linear gain of every volume call: volume squared.
+    // The beat count in use, 0..9, whatever the field holds (a hand-edited file may hold any
+    // number); the field itself keeps its value until the user changes it.
+    int shownBeats() const;
+    // The linear gain of every volume call: the volume, clamped into 0..1, squared.
     double gain() const;
     // Renders the bar of the current tempo, beats and sound into pcmBar.
     void renderBar();
@@ -75,14 +84,26 @@ class Metronome : public TextStream {
 
     void exchange() override;
 
-    // Saves the settings where they belong (beside the program, else the config folder).
+    // Sets the defaults and reads the settings file; a file that is missing leaves the defaults
+    // (or takes the first values from the seed file). A file that exists but cannot be read or
+    // is over maxSettingsBytes leaves the defaults too, is said so once on standard error and
+    // in the log, and is then never written.
+    void loadSettings();
+    // Writes the settings file as one step; on failure the old file stays byte for byte and the
+    // failure is said on standard error. False when nothing was written.
     bool saveSettings();
+    // Whether saveSettings may write the file (false after a load found it unreadable).
+    bool settingsWritable() const { return writable; }
+
+    // A beat count brought into 0..9.
+    static int clampBeats(int value);
 
   private:
     AudioEngine& audio;
-    AnsiString fallbackPath;
+    AnsiString seedPath;
+    bool writable = true;
 
-    void loadSettings();
+    bool readSettingsFile(const AnsiString& file);
     void renderSampleBeat(int start, int maxBytes, bool accented);
     void renderSynthBeat(int start, bool accented);
     double mappedPosition(double oldPosition) const;

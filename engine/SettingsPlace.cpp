@@ -1,33 +1,36 @@
-// SettingsPlace: the settings file beside the program, or in the user's config folder.
+// SettingsPlace: the settings file beside a portable program, else in the user's config folder.
 #include "engine/SettingsPlace.h"
 
+#include "engine/Metronome.h"
 #include "platform/Files.h"
 
-namespace {
-
-const char* const fileName = "settings.cfg";
-
-}  // namespace
-
 SettingsPlace SettingsPlace::standard() {
+    return forProgramIn(platform::programFolder(), platform::configFolder());
+}
+
+// Without a known program folder nothing can be portable; the config folder is the home then.
+SettingsPlace SettingsPlace::forProgramIn(const AnsiString& programFolder,
+                                          const AnsiString& configFolder) {
     SettingsPlace place;
-    // Without a known program folder the file would land in whatever folder the program was
-    // started from; the config folder is the better home then.
-    const AnsiString program = platform::programFolder();
-    if (!program.empty()) place.beside = program + fileName;
-    const AnsiString config = platform::configFolder();
-    if (!config.empty()) place.fallback = config + "brevant/" + fileName;
+    if (!programFolder.empty() && isPortableFolder(programFolder)) {
+        place.path = programFolder + fileName;
+        return place;
+    }
+    if (!configFolder.empty()) place.path = configFolder + "brevant/" + fileName;
+    if (!programFolder.empty()) place.seed = programFolder + fileName;
     return place;
 }
 
 SettingsPlace SettingsPlace::only(const AnsiString& path) {
     SettingsPlace place;
-    place.beside = path;
+    place.path = path;
     return place;
 }
 
-AnsiString SettingsPlace::pathToLoad() const {
-    if (fallback.empty()) return beside;
-    if (!beside.empty() && platform::isReadableFile(beside)) return beside;
-    return fallback;
+// Any one sample will do: a folder that lost a sample is still the program's own.
+bool SettingsPlace::isPortableFolder(const AnsiString& folder) {
+    if (!platform::isFolderWritable(folder)) return false;
+    for (const char* name : Metronome::sampleFileNames)
+        if (platform::isReadableFile(folder + name)) return true;
+    return false;
 }

@@ -1,6 +1,9 @@
 // TextStream: the base class of objects kept in a settings file of key=value lines.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "base/AnsiString.h"
 #include "base/Text_.h"
 
@@ -47,5 +50,12 @@ class TextStream {
     bool save(const AnsiString& header, const AnsiString& path);
 
   private:
+    static bool findSection(Text_& source, const AnsiString& name, int& first, int& count);
     bool findValue(const AnsiString& key, AnsiString& out);
+    void findKeyLines();
+
+    // A load runs `exchange` twice: first only to list the keys it asks for, which one pass over
+    // the lines then finds, so that a file of many lines is read once rather than once a key.
+    bool listing = false;
+    std::vector<std::pair<AnsiString, int>> keyLines;  // each key and its first line, or -1
 };

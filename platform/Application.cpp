@@ -9,7 +9,9 @@
 #include <cstring>
 
 #include "platform/Cursor.h"
+#include "platform/DisplayLoss.h"
 #include "platform/Form.h"
+#include "platform/QuitSignals.h"
 #include "platform/Timer.h"
 
 namespace platform {
@@ -82,6 +84,7 @@ bool Application::startVideo() {
     realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
                   std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
     WindowSystem::enableNativeEvents();
+    if (driver && std::strcmp(driver, "x11") == 0) watchDisplayConnection();
     return true;
 }
 
@@ -99,6 +102,9 @@ void Application::setIcon(const std::vector<unsigned char>& rgba, int size) {
 }
 
 void Application::processMessages() {
+    // A quit signal closes the main form as a close from the window manager does; before the
+    // message loop runs it waits for it.
+    if (mainWindow && takeQuitSignal()) mainWindow->close();
     if (videoUp) {
         // Events are taken one at a time straight from the queue, so that events queued by the
         // handlers themselves are handled in the same call. SDL_PollEvent would stop at a marker

@@ -16,9 +16,9 @@ class Timer;
 // One per process (instance()). It starts the window system on first use, routes every
 // waiting event to its form, fires the timers and runs the message loop.
 //
-// A close from outside the program (the window manager's close, SIGTERM or SIGINT, the end of
-// the desktop session) closes the main form through its FormCloseQuery, so the program ends
-// by the same path as a close from inside.
+// A close from outside the program (the window manager's close, SIGTERM, SIGINT or SIGHUP once
+// catchQuitSignals has run, the end of the desktop session) closes the main form through its
+// FormCloseQuery, so the program ends by the same path as a close from inside.
 class Application {
   public:
     static Application& instance();

@@ -75,12 +75,15 @@ std::int32_t TFshadeMenu::run(const Llist<AnsiString>& list) {
     callIdleHook();
     show();
     callIdleHook();
-    while (visible()) {
+    // A program asked to end (a quit signal, a close from the system) does not wait for a choice.
+    platform::Application& application = platform::Application::instance();
+    while (visible() && !application.terminated()) {
         platform::sleepMilliseconds(2);
         callIdleHook();
-        platform::Application::instance().processMessages();
+        application.processMessages();
         callIdleHook();
     }
+    if (visible()) hide();
     menuPosition = {-1, -1};
     return chosen;
 }

@@ -1,6 +1,7 @@
 // The beat dial's frames: the centred marker and "-", the ring of dots, the bubbles, the lit beat.
 #include "app/BeatDial.h"
 
+#include <climits>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -101,4 +102,40 @@ TEST_F(BeatDialTest, TheSoundingBeatLightsAndFadesWhenAsked) {
     const double g = m().beatPosition() - 1;
     ASSERT_TRUE(g > 0 && g < 0.5);
     EXPECT_EQ(pixelAt(frame(), 164, 94), mixColour(label, yellow, float((1 - g) * (1 - g))));
+}
+
+// A hand-edited count is drawn as the nearest count the dial has: over 9 as 9, below 0 as none.
+// Nothing loops over markers that cannot be drawn, not even during the change animation.
+TEST_F(BeatDialTest, CountsOutsideZeroToNineAreDrawnAsTheNearestEnd) {
+    m().beats = 9;
+    const Limage nine = frame();
+    m().beats = 0;
+    const Limage none = frame();
+    for (int beats : {10, 100, -5, -1000}) {
+        m().beats = beats;
+        ASSERT_TRUE(where(frame(), beats > 0 ? &nine : &none).empty()) << beats;
+    }
+    for (int beats : {INT_MAX - 1000, INT_MAX, INT_MIN}) {
+        m().beats = beats;
+        EXPECT_TRUE(where(frame(), beats > 0 ? &nine : &none).empty()) << beats;
+    }
+    m().animateBeatChange = true;
+    module->dial.previousBeats = INT_MAX;
+    module->dial.beatChangeTime = platform::clockMilliseconds();
+    frame();
+    EXPECT_EQ(m().beats, INT_MIN) << "the field keeps what it held";
+}
+
+// A still frame is composed once and then skipped, whatever sound number or count a hand-edited
+// file gave: what the dial compares between frames must hold any int.
+TEST_F(BeatDialTest, AStillFrameIsSkippedWhateverTheHandEditedValues) {
+    m().sound = INT_MAX;
+    m().beats = INT_MAX - 999;
+    module->dial.previousBeats = INT_MIN;
+    for (int pass = 0; pass < 2; pass++) {
+        module->dial.lastFrameTime = platform::clockMilliseconds() - BeatDial::frameInterval;
+        module->dial.paint(false);
+        module->dial.image.rows[0][0] ^= 0xFF;  // shows whether the next frame is composed
+    }
+    EXPECT_EQ(module->dial.image.rows[0][0], module->dial.background.rows[0][0]);
 }

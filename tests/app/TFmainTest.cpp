@@ -1,6 +1,7 @@
 // The main window: key rows, tap tempo, the change handler, the menu and its texts, the layout.
 #include "app/TFmain.h"
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -80,6 +81,35 @@ TEST_F(TFmainTest, DigitKeysSetTheBeatsAndARepeatKeepsTheAnimation) {
     EXPECT_EQ(m().beats, 7);
     EXPECT_EQ(module->dial.previousBeats, 4);
     EXPECT_NE(module->dial.beatChangeTime, 7u);
+}
+
+// A hand-edited count outside 0..9 is stepped and replaced from the count the dial shows, never
+// from the raw value (which would overflow at the ends of int); a step past an end changes
+// nothing, so the file keeps its value.
+TEST_F(TFmainTest, BeatButtonsAndDigitKeysWorkFromTheCountShown) {
+    start();
+    m().beats = INT_MAX;
+    m().rebuild = false;
+    button(2);
+    EXPECT_EQ(m().beats, INT_MAX);
+    EXPECT_EQ(module->dial.previousBeats, 9);
+    EXPECT_FALSE(m().rebuild);
+    button(3);
+    EXPECT_EQ(m().beats, 8);
+    m().beats = INT_MIN;
+    button(3);
+    EXPECT_EQ(m().beats, INT_MIN);
+    button(2);
+    EXPECT_EQ(m().beats, 1);
+    EXPECT_EQ(module->dial.previousBeats, 0);
+    m().beats = -5;
+    m().rebuild = false;
+    EXPECT_EQ(key(vk::digit0, 120).second, false) << "0 is the count shown";
+    EXPECT_EQ(m().beats, 0);
+    m().beats = 1000;
+    EXPECT_EQ(key(vk::numpad0 + 3, 120).second, true);
+    EXPECT_EQ(m().beats, 3);
+    EXPECT_EQ(module->dial.previousBeats, 9);
 }
 
 TEST_F(TFmainTest, TapTakesTheTempoOfOneIntervalAndIgnoresLongPauses) {

@@ -36,6 +36,21 @@ struct Fragile {
 };
 int Fragile::constructionsLeft = -1;
 
+// An element that counts the copies the list makes of it.
+struct Counted {
+    static long assignments;
+    int value = 0;
+    Counted() = default;
+    explicit Counted(int v) : value(v) {}
+    Counted(const Counted& other) = default;
+    Counted& operator=(const Counted& other) {
+        assignments++;
+        value = other.value;
+        return *this;
+    }
+};
+long Counted::assignments = 0;
+
 class FragileList : public ::testing::Test {
   protected:
     Llist<Fragile> list{0, 1, true};
@@ -59,14 +74,31 @@ TEST(Llist, NewListHasNoBlockAndAnswersWithPlaceholder) {
     EXPECT_EQ(bytes.get(3), 0);
 }
 
-TEST(Llist, AddsGrowLinearlyByStepAndMoveTheCursor) {
+TEST(Llist, AddsGrowByHalfTheBlockAtLeastByTheStepAndMoveTheCursor) {
     Texts list = listOf({"a", "b", "c"});
     EXPECT_EQ(list.capacity, 3);
     EXPECT_EQ(list.current, 2);
+    list.add("d").add("e");
+    EXPECT_EQ(list.capacity, 6);
     Texts stepped(0, 4, true);
     for (int i = 0; i < 5; i++)
         stepped.add("x");
     EXPECT_EQ(stepped.capacity, 8);
+}
+
+// Growing and shrinking one element at a time copies each element a bounded number of times,
+// however long the list: adding and then removing n elements stays linear in n.
+TEST(Llist, AddingAndRemovingOneByOneCopiesLinearly) {
+    const int n = 20000;
+    Llist<Counted> list(0, 1, true);
+    for (int i = 0; i < n; i++)
+        list.add(Counted(i));
+    EXPECT_LE(Counted::assignments, 4 * n);
+    Counted::assignments = 0;
+    while (list.top >= 0)
+        list.remove(list.top);
+    EXPECT_LE(Counted::assignments, 2 * n);
+    EXPECT_EQ(list.capacity, 0);
 }
 
 TEST(Llist, AddAndInsertOfOwnElementSurviveGrowth) {
@@ -77,15 +109,24 @@ TEST(Llist, AddAndInsertOfOwnElementSurviveGrowth) {
     EXPECT_EQ(contents(list), (Lines{longText, longText, longText}));
 }
 
-TEST(Llist, RemoveShrinksOnlyBelowCapacityMinusStepAndThenToExactCount) {
+// A block shrinks once more slots stand empty than a growth of it would add, so that a list
+// that just grew does not shrink again on the next removal.
+TEST(Llist, RemoveShrinksToExactCountOnlyOnceAGrowthsWorthStandsEmpty) {
     Texts list(0, 1, true);
     for (int i = 0; i < 10; i++)
         list.add(std::to_string(i));
-    list.remove(0);
+    list.setCapacity(10, true);
+    for (int i = 0; i < 5; i++)
+        list.remove(0);
     EXPECT_EQ(list.capacity, 10);
     list.remove(0);
-    EXPECT_EQ(list.capacity, 8);
-    EXPECT_EQ(contents(list), (Lines{"2", "3", "4", "5", "6", "7", "8", "9"}));
+    EXPECT_EQ(list.capacity, 4);
+    EXPECT_EQ(contents(list), (Lines{"6", "7", "8", "9"}));
+    Texts stepped(0, 1000, true);
+    for (int i = 0; i < 10; i++)
+        stepped.add("x");
+    stepped.remove(0);
+    EXPECT_EQ(stepped.capacity, 1000);
     Texts single = listOf({"a"});
     single.remove(0);
     EXPECT_EQ(single.capacity, 0);
@@ -194,10 +235,10 @@ TEST_F(FragileList, FailedGrowthLeavesListEmptyAndCountsNothing) {
 }
 
 TEST_F(FragileList, FailedShrinkKeepsTheElements) {
-    list.remove(0);
+    list.remove(0).remove(0);
     Fragile::constructionsLeft = 0;
-    list.remove(0);  // would shrink from 4 slots to 2
+    list.remove(0);  // would shrink from 4 slots to 1
     EXPECT_EQ(list.capacity, 4);
-    ASSERT_EQ(list.top, 1);
-    EXPECT_EQ(list.get(1).value, 3);
+    ASSERT_EQ(list.top, 0);
+    EXPECT_EQ(list.get(0).value, 3);
 }

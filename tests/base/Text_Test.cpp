@@ -74,6 +74,9 @@ TEST_F(TextFile, UnreadableFileLeavesLinesUnchanged) {
 TEST_F(TextFile, DropsBlankTrailingLinesUpToOneThatIsNot) {
     EXPECT_EQ(loaded("a\n \n\t\t\n\x80\xff\n", true), (Lines{"a", " "}));
     EXPECT_EQ(loaded("\t\n\n", true), Lines{});
+    // The pieces of a long line count as lines of their own: blank pieces at the end go too.
+    const std::string tabs(20000, '\t');
+    EXPECT_EQ(loaded("a" + tabs + "\r\n\r\n", true), (Lines{"a" + tabs.substr(0, 9998)}));
 }
 
 TEST_F(TextFile, SaveWritesCrLfAfterEveryLineAndFailsCleanly) {

@@ -83,6 +83,13 @@ Desk::~Desk() {
     waitpid(pid_, nullptr, 0);
 }
 
+void Desk::stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 int Desk::run(const std::string& command, std::string* out) const {
     std::string full = "DISPLAY=" + display_ + " " + command;
     FILE* pipe = popen(full.c_str(), "r");

@@ -39,6 +39,8 @@ public:
     Desk& operator=(const Desk&) = delete;
 
     bool running() const { return pid_ > 0; }
+    // Ends the X server now, as a crash or the end of a session does: its clients lose the display.
+    void stop();
     const std::string& display() const { return display_; }
 
     // Runs a desktop command with DISPLAY set to this desk; returns its exit status and fills

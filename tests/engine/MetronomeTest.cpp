@@ -109,6 +109,17 @@ TEST_F(MetronomeTest, OutOfRangeValuesAreClampedWhereUsed) {
     EXPECT_EQ(m->bpm(), 41);
 }
 
+// The fader shows a volume outside 0..1 at its nearer end; the gain must be that end's too.
+TEST_F(MetronomeTest, VolumeOutsideZeroToOneGivesTheGainOfTheNearerEnd) {
+    const double volumes[] = {0.5, -1.0, -0.2, 1.5, NAN};
+    const double gains[] = {0.25, 0.0, 0.0, 1.0, 0.0};
+    for (int i = 0; i < 5; i++) {
+        m->volume = volumes[i];
+        EXPECT_EQ(m->gain(), gains[i]) << volumes[i];
+    }
+    EXPECT_TRUE(std::isnan(m->volume)) << "the field keeps what it held";
+}
+
 TEST_F(MetronomeTest, ToPcmRoundsUpToNinetyNinePercentOfFullScale) {
     const float in[] = {0.5f, -0.5f, 1.0f, 0.0f};
     const int expected[] = {16220, -16219, 32440, 0};

@@ -3,11 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "audio/AudioEngine.h"
 #include "base/TextConversions.h"
@@ -91,27 +98,131 @@ TEST_F(SettingsFileTest, OnlyTheExactOpeningLineIsAccepted) {
     EXPECT_EQ(m->lines.top, 1) << "the stream keeps the file's lines";
 }
 
-TEST_F(SettingsFileTest, ConfigFolderTakesTheFileWhenTheProgramFolderCannot) {
-    SettingsPlace place{folder + "/missing/settings.cfg", folder + "/config/brevant/s.cfg"};
-    auto m = open(place);
-    m->beats = 6;
-    m.reset();
-    EXPECT_EQ(open(place)->beats, 6);
-    EXPECT_FALSE(open(SettingsPlace::only(place.beside))->saveSettings());
-
-    place.beside = file();  // a readable file beside the program wins
-    write(file(), "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n");
-    EXPECT_EQ(open(place)->beats, 2);
-}
-
-TEST_F(SettingsFileTest, StandardPlaceIsBesideTheProgramThenInTheConfigFolder) {
+// A folder with a click sample that can be written is a portable program's: the file lives
+// beside it. Any other program is installed: its file lives in the config folder, and a file
+// beside it only gives the first values.
+TEST_F(SettingsFileTest, PortableProgramsKeepTheFileBesideThemInstalledOnesInTheConfigFolder) {
+    const std::string program = folder + "/bin/", config = folder + "/config/";
+    ASSERT_EQ(mkdir(program.c_str(), 0755), 0);
+    SettingsPlace place = SettingsPlace::forProgramIn(program, config);
+    EXPECT_EQ(place.path, config + "brevant/settings.cfg");
+    EXPECT_EQ(place.seed, program + "settings.cfg");
+    write(program + "2a.wav", "RIFF");
+    place = SettingsPlace::forProgramIn(program, config);
+    EXPECT_EQ(place.path, program + "settings.cfg");
+    EXPECT_EQ(place.seed, "");
+    EXPECT_EQ(SettingsPlace::forProgramIn(program, "").path, program + "settings.cfg");
+    EXPECT_EQ(SettingsPlace::forProgramIn("", config).path, config + "brevant/settings.cfg");
+    if (geteuid() != 0) {  // permissions do not stop root
+        ASSERT_EQ(chmod(program.c_str(), 0555), 0);
+        EXPECT_EQ(SettingsPlace::forProgramIn(program, config).path,
+                  config + "brevant/settings.cfg");
+    }
+    // The test programs lie in a build folder without samples: installed.
     const char* before = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = before ? before : "";
     setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    const SettingsPlace place = SettingsPlace::standard();
+    place = SettingsPlace::standard();
     before ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(place.beside, std::string(BREVANT_BINARY_DIR) + "/tests/engine/settings.cfg");
-    EXPECT_EQ(place.fallback, folder + "/brevant/settings.cfg");
+    EXPECT_EQ(place.path, folder + "/brevant/settings.cfg");
+    EXPECT_EQ(place.seed, std::string(BREVANT_BINARY_DIR) + "/tests/engine/settings.cfg");
+}
+
+// Loading and saving use the one path: what was saved is what the next run reads, and the file
+// beside an installed program is never written.
+TEST_F(SettingsFileTest, AnInstalledProgramSeedsFromBesideItAndThenUsesOnlyItsOwnFile) {
+    const std::string seed = folder + "/seed.cfg";
+    const std::string shipped = "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n";
+    write(seed, shipped);
+    SettingsPlace place;
+    place.path = folder + "/config/brevant/settings.cfg";
+    place.seed = seed;
+    auto m = open(place);
+    EXPECT_EQ(m->beats, 2);
+    m->beats = 6;
+    m.reset();
+    EXPECT_EQ(read(seed), shipped);
+    EXPECT_NE(read(place.path).find("\r\nbeats=6\r\n"), std::string::npos);
+    write(seed, "<Orvelle Settings>\r\nbeats=3\r\n</Orvelle Settings>\r\n");
+    EXPECT_EQ(open(place)->beats, 6) << "the user's own file wins once it exists";
+}
+
+// Whatever the name holds, when it is no settings file the program can read (a folder, a link
+// to nothing or to itself, a FIFO, a file over 1 MiB, a file it may not read), the defaults
+// stay, it is said once, and the thing is left exactly as it was.
+TEST_F(SettingsFileTest, WhatCannotBeReadRunsOnDefaultsSaysSoOnceAndIsLeftAlone) {
+    std::string big = "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n";
+    big.resize(Metronome::maxSettingsBytes + 1, ' ');
+    const std::string loop = folder + "/loop";
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    const std::string fifo = folder + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string noAccess = folder + "/private.cfg";
+    write(noAccess, "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n");
+    ASSERT_EQ(chmod(noAccess.c_str(), 0), 0);
+    write(folder + "/big.cfg", big);
+    ASSERT_EQ(mkdir((folder + "/folder.cfg").c_str(), 0755), 0);
+    ASSERT_EQ(symlink((folder + "/nothing").c_str(), (folder + "/dangling").c_str()), 0);
+    std::vector<std::string> paths = {folder + "/big.cfg", folder + "/folder.cfg", loop, fifo,
+                                      folder + "/dangling"};
+    if (geteuid() != 0) paths.push_back(noAccess);
+    for (const std::string& path : paths) {
+        struct stat before {};
+        lstat(path.c_str(), &before);
+        testing::internal::CaptureStderr();
+        auto m = open(SettingsPlace::only(path));
+        EXPECT_EQ(m->beats, 4) << path;
+        EXPECT_FALSE(m->settingsWritable()) << path;
+        m->beats = 7;
+        m.reset();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_EQ(said.find(path), said.rfind(path)) << "said once: " << said;
+        struct stat after {};
+        lstat(path.c_str(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino) << path;
+        EXPECT_EQ(after.st_mode, before.st_mode) << path;
+    }
+    EXPECT_EQ(read(folder + "/big.cfg"), big);
+    EXPECT_EQ(access((folder + "/nothing").c_str(), F_OK), -1);
+}
+
+TEST_F(SettingsFileTest, AFileOfExactlyOneMebibyteIsStillASettingsFile) {
+    std::string full = "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n";
+    full.resize(Metronome::maxSettingsBytes, '\n');
+    auto m = loaded(full);
+    EXPECT_EQ(m->beats, 2);
+    EXPECT_TRUE(m->settingsWritable());
+}
+
+// A save that cannot be completed (here the file size limit stops the write part of the way,
+// as a full disk would) leaves the old file byte for byte and says so.
+TEST_F(SettingsFileTest, AFailedSaveKeepsTheOldFileAndSaysSo) {
+    const std::string old = "<Orvelle Settings>\r\nbeats=2\r\n</Orvelle Settings>\r\n";
+    auto m = loaded(old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    // What is said goes through a pipe: a captured file would fall under the size limit too.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const int stderrCopy = dup(2);
+    dup2(pipeEnds[1], 2);
+    const bool written = m->saveSettings();
+    dup2(stderrCopy, 2);
+    close(stderrCopy);
+    close(pipeEnds[1]);
+    char text[4096] = {};
+    const std::string said(text, std::max<ssize_t>(0, ::read(pipeEnds[0], text, sizeof text)));
+    close(pipeEnds[0]);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(read(file()), old);
+    EXPECT_NE(said.find("settings not saved to " + file()), std::string::npos) << said;
 }
 
 // A stored object of its own, nested under a tag inside another stream.
@@ -127,6 +238,26 @@ struct Outer : TextStream {
         exchangeSection("pair", inner);
     }
 };
+
+// While the fields are read the stream holds only the section; afterwards it holds the file's
+// lines again, all of them and in their order, wherever the section stood.
+TEST(TextStreamTest, LoadingReadsOnlyTheSectionAndKeepsEveryLineInItsPlace) {
+    const char* file[] = {"<h>", "a=1", "<h>", "b=0", "a=3", "</h>", "a=4", "</h>", "tail"};
+    Pair pair;
+    for (const char* line : file)
+        pair.lines.add(line);
+    ASSERT_TRUE(pair.load("h", ""));
+    EXPECT_EQ(pair.a, 3);
+    ASSERT_EQ(pair.lines.top, 8);
+    for (int i = 0; i < 9; i++)
+        EXPECT_EQ(pair.lines.get(i), file[i]) << i;
+    pair.lines.get(5) = "a=9";  // no closing line after the opening: an empty section
+    pair.lines.get(7) = "";
+    pair.a = 5;
+    ASSERT_TRUE(pair.load("h", ""));
+    EXPECT_EQ(pair.a, 5);
+    EXPECT_EQ(pair.lines.get(8), "tail");
+}
 
 TEST(TextStreamTest, SectionsNestAndTheLastOpeningBeforeTheFirstClosingCounts) {
     Outer out;

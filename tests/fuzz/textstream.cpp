@@ -60,15 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Fixture* fixture = new Fixture;  // kept for the whole run; nothing to save at exit
     Metronome& m = *fixture->metronome;
     writeBytes(fixture->path, data, size);
-    m.setDefaults();
-    if (m.load(m.header, fixture->path)) {
-        m.bpm();
-        m.save(m.header, "");  // writes every loaded value back as text
-    }
+    // As at start-up: the size limit, the lines, the keys.
+    m.loadSettings();
     // The file's lines are read once: the nested object takes them from the metronome's stream,
-    // which holds the file's lines after any load that opened the file.
+    // which holds the file's lines after any load that read the file.
     Outer outer;
     outer.lines = m.lines;
     if (outer.load("o", "")) outer.save("o", "");
+    // Every use of the values, then every value written back as text.
+    m.bpm();
+    m.gain();
+    m.beats = m.shownBeats();
+    m.save(m.header, "");
     return 0;
 }

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 #include "platform/Application.h"
 #include "platform/Cursor.h"
+#include "platform/QuitSignals.h"
 #include "platform/Screen.h"
 #include "platform/TestInput.h"
 
@@ -311,6 +314,15 @@ class QuittingForm : public RecordingForm {
     }
 };
 
+// A main form that raises a signal as soon as it shows.
+class SignalledForm : public RecordingForm {
+  public:
+    int signal = SIGHUP;
+
+  protected:
+    void FormShow() override { raise(signal); }
+};
+
 class ThrowingForm : public RecordingForm {
   protected:
     void FormShow() override { TestInput::keyDown(*this, "X"); }
@@ -326,6 +338,19 @@ TEST_F(FormTest, QuitFromOutsideEndsTheLoopThroughFormCloseQuery) {
     app.run(main);
     EXPECT_EQ(main.closeQueries, 2);
     EXPECT_FALSE(main.visible());
+}
+
+// Caught, each quit signal ends the loop the way a close from outside does: through the main
+// form's FormCloseQuery, once, with the process still there to save what it must.
+TEST_F(FormTest, QuitSignalsEndTheLoopThroughFormCloseQuery) {
+    platform::catchQuitSignals();
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SignalledForm main;
+        main.signal = signal;
+        app.run(main);
+        EXPECT_EQ(main.closeQueries, 1) << signal;
+        EXPECT_FALSE(platform::takeQuitSignal()) << "taken by the loop";
+    }
 }
 
 TEST_F(FormTest, ExceptionEscapingAHandlerIsShownAndEndsTheLoop) {

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "graphics/Drawing.h"
 #include "platform/Application.h"
 #include "platform/Cursor.h"
+#include "platform/QuitSignals.h"
 #include "platform/Screen.h"
 #include "platform/TestInput.h"
 #include "shadeui/ShadeToolkit.h"
@@ -33,6 +36,25 @@ int pixelAt(const Limage& image, int x, int y) {
     const unsigned char* p = image.rows[y] + 3 * x;
     return p[2] | (p[1] << 8) | (p[0] << 16);
 }
+
+// A main form that opens the menu on its first paint, as a click on the grip would, and asks the
+// program to end (a quit signal) while the menu waits for a choice.
+class MenuOwner : public platform::Form {
+  public:
+    int chosen = -2;
+    int passes = 0;  // of the menu's wait loop
+
+  protected:
+    void FormPaint() override {
+        if (chosen != -2) return;
+        idleHook = [this] {
+            if (++passes == 3) raise(SIGTERM);
+            if (passes == 1000) FshadeMenu->hide();  // the menu did not see the request
+        };
+        chosen = showShadeMenu(mainMenu());
+        idleHook = nullptr;
+    }
+};
 
 class TFshadeMenuTest : public ::testing::Test {
   protected:
@@ -186,4 +208,15 @@ TEST_F(TFshadeMenuTest, StaysFivePixelsInsideASingleScreen) {
     showShadeMenu(mainMenu());
     EXPECT_EQ(menu.left(), w - menu.clientWidth() - 5);
     EXPECT_EQ(menu.top(), h - 141 - 5);
+}
+
+// The program was asked to end: the menu closes at once with no choice, and the program's loop
+// ends instead of waiting for the menu to be dismissed.
+TEST_F(TFshadeMenuTest, AQuitSignalWhileTheMenuWaitsEndsTheMenuAndTheProgram) {
+    platform::catchQuitSignals();
+    MenuOwner owner;
+    platform::Application::instance().run(owner);
+    EXPECT_EQ(owner.chosen, -1);
+    EXPECT_LT(owner.passes, 1000);
+    EXPECT_FALSE(menu.visible());
 }
