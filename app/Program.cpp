@@ -11,6 +11,7 @@
 #include "base/Log_.h"
 #include "base/TextConversions.h"
 #include "platform/Application.h"
+#include "platform/DisplayScale.h"
 #include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
 
@@ -39,6 +40,7 @@ int Program::run() {
         std::fprintf(stderr, "cannot open a window: no display\n");
         return 1;
     }
+    programLog().add(platform::DisplayScale::description());
     application.setTitle("Brevant");
     application.setIcon(AboutPictures::icon(iconSize), iconSize);
     installShadeDialog();
