@@ -79,15 +79,3 @@ TEST(DisplayScale, DotsPerInchGiveTheNearestWholeScaleFromOneToFour) {
     for (const auto& [dpi, factor] : cases)
         EXPECT_EQ(DisplayScale::fromDpi(dpi), factor) << dpi;
 }
-
-// Pixel blocks round toward minus infinity: the pixel left of a window's edge is in the block
-// left of it, not in the first one.
-TEST(DisplayScale, FloorDivisionRoundsDownOnBothSidesOfZero) {
-    EXPECT_EQ(platform::floorDiv(7, 2), 3);
-    EXPECT_EQ(platform::floorDiv(6, 2), 3);
-    EXPECT_EQ(platform::floorDiv(-1, 2), -1);
-    EXPECT_EQ(platform::floorDiv(-2, 2), -1);
-    EXPECT_EQ(platform::floorDiv(-3, 2), -2);
-    EXPECT_EQ(platform::floorDiv(-4, 3), -2);
-    EXPECT_EQ(platform::floorDiv(5, 1), 5);
-}

@@ -187,9 +187,6 @@ TEST_F(ShadeFaderTest, WheelStepsTheValueOverTheActiveAreaAndStopsAtTheEnds) {
     EXPECT_TRUE(fader.wheel(30, 100, 1));
     EXPECT_EQ(value, 1.0);
     EXPECT_FALSE(fader.wheel(30, 100, 5));
-    value = -0.3;
-    EXPECT_TRUE(fader.wheel(30, 100, -1));
-    EXPECT_EQ(value, 0.0);
     value = 1.7;
     EXPECT_TRUE(fader.wheel(30, 100, -1));
     EXPECT_EQ(value, 1.0);
