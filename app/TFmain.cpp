@@ -64,8 +64,10 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     pageName() = "brevant.html";
 }
 
+// The module and its container outlive the window: the container must not keep it.
 TFmain::~TFmain() {
     idleHook = nullptr;
+    if (module.mainContainer.window == this) module.mainContainer.window = nullptr;
     if (Fmain == this) Fmain = nullptr;
 }
 

@@ -217,6 +217,8 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
 
 TEST_F(TFmainTest, TheWindowReachesTheScreenOnlyOnceTheFirstLayoutHasPlacedIt) {
     form.reset();
+    // The next layout's first dial frame must not reach the window that is gone.
+    EXPECT_EQ(c().window, nullptr);
     form = std::make_unique<TFmain>(*module, audio);
     form->timer.setEnabled(false);
     form->show();
