@@ -18,6 +18,11 @@ bool askForVersion(CommandLine& line, const std::string&) {
     return true;
 }
 
+bool takeScale(CommandLine& line, const std::string& value) {
+    line.scale = value;
+    return true;
+}
+
 bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
@@ -109,6 +114,13 @@ const char* const keysText =
     "  ESC                   quit\n"
     "The grip at the left of the title bar opens the menu.\n";
 
+// How the display scale is chosen; the window layer makes the choice.
+const char* const scaleText =
+    "The scale is taken from --scale, else from BREVANT_SCALE, else from the\n"
+    "desktop's GDK_SCALE, else from the X server's Xft.dpi (dpi / 96, rounded),\n"
+    "else 1. A value that is not a whole number from 1 to 4 is ignored with a\n"
+    "warning, and the next source is asked.\n";
+
 // Where the samples and the settings are looked for; the last sample folder is the one this
 // build installs into.
 std::string placesText() {
@@ -151,6 +163,7 @@ const std::vector<CommandLineOption>& programOptions() {
     static const std::vector<CommandLineOption> table = {
         {"help", 'h', nullptr, "show this help and exit", askForHelp},
         {"version", 'v', nullptr, "show the version and exit", askForVersion},
+        {"scale", 's', "N", "draw the windows N times larger (1 to 4)", takeScale},
     };
     return table;
 }
@@ -187,12 +200,12 @@ std::string helpText() {
     std::string text =
         "Usage: brevant [OPTION]\n"
         "A metronome whose beat follows the sound card's sample clock.\n"
-        "Without an option it opens its window.\n"
+        "Without --help or --version it opens its window.\n"
         "\n"
         "Options:\n";
     for (const CommandLineOption& option : programOptions())
         text += optionColumn(option) + option.help + "\n";
-    return text + "\n" + keysText + "\n" + placesText();
+    return text + "\n" + scaleText + "\n" + keysText + "\n" + placesText();
 }
 
 std::string usageHint() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ struct CommandLine {
 
     Action action = Action::run;
     std::string error;  // for `fail`: one line saying what was wrong, without a line end
+    // --scale's value as typed (the last one given). The window layer judges it when it starts,
+    // and falls back to the next source of the scale when the value is not one; it is never a
+    // reason to stop.
+    std::optional<std::string> scale;
 };
 
 // One option the program knows. Adding one is a row in the table of CommandLine.cpp, a field

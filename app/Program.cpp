@@ -12,6 +12,7 @@
 #include "base/TextConversions.h"
 #include "platform/Application.h"
 #include "platform/DisplayLoss.h"
+#include "platform/DisplayScale.h"
 #include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
 
@@ -46,6 +47,7 @@ int Program::run() {
         std::fprintf(stderr, "cannot open a window: no display\n");
         return 1;
     }
+    programLog().add(platform::DisplayScale::description());
     application.setTitle("Brevant");
     application.setIcon(AboutPictures::icon(iconSize), iconSize);
     installShadeDialog();

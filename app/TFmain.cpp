@@ -23,6 +23,8 @@ namespace {
 constexpr int mainWidth = 389;
 constexpr int mainHeight = 305;
 constexpr double tempoStep = 0.005;
+// One step of the mouse wheel over the Volume fader.
+constexpr double volumeWheelStep = 0.02;
 
 double clampUnit(double value) {
     if (value < 0.0) return 0.0;
@@ -56,8 +58,10 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     pageName() = "brevant.html";
 }
 
+// The module and its container outlive the window: the container must not keep it.
 TFmain::~TFmain() {
     idleHook = nullptr;
+    if (module.mainContainer.window == this) module.mainContainer.window = nullptr;
     if (Fmain == this) Fmain = nullptr;
 }
 
@@ -137,8 +141,8 @@ void TFmain::addControls() {
     ShadeUI& c = module.mainContainer;
     Metronome& m = module.metronome;
     c.setY(54).setX(268).setHeight(100);
-    c.addFader("Tempo", &m.tempo, 0, 10, -1).advanceX(19);
-    c.addFader("Volume", &m.volume, 0, 10, -1);
+    c.addFader("Tempo", &m.tempo, 0, 10, -1, tempoStep).advanceX(19);
+    c.addFader("Volume", &m.volume, 0, 10, -1, volumeWheelStep);
     c.setY(115).setX(231).setHeight(0).setWidth(0);
     c.addButton("<plus>", 0).advanceY(1).addButton("<minus>", 1);
     c.setY(254).setX(46).setWidth(22).addButton("", 4);
@@ -184,6 +188,10 @@ void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContaine
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
+}
+
+void TFmain::FormMouseWheel(platform::ShiftState, int steps, int, int) {
+    module.mainContainer.mouseWheel(steps);
 }
 
 void TFmain::toggleRunning() {
@@ -250,8 +258,9 @@ void TFmain::changeHandler() {
     void* changed = c.changedVariable();
     if (changed == &m.running) m.restart();
     if (changed == &m.tempo) {
-        // A tempo reached by dragging the fader is always even.
-        if (m.bpm() % 2 == 1) m.tempo = std::min(m.tempo + tempoStep, 1.0);
+        // A tempo reached by dragging the fader is always even; the wheel steps by one beat per
+        // minute, as the keys do.
+        if (!c.wheelTurned() && m.bpm() % 2 == 1) m.tempo = std::min(m.tempo + tempoStep, 1.0);
         if (m.running) m.rebuild = true;
     }
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());

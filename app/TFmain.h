@@ -17,7 +17,7 @@ class Wmain;
 // flag (the container's closeRequested) is set.
 class TFmain : public platform::Form {
   public:
-    platform::Timer timer;             // 10 ms, fires once
+    platform::Timer timer;  // 10 ms, fires once
     std::uint32_t lastTapTime = 0;
 
     TFmain(Wmain& module, AudioEngine& audio);
@@ -53,6 +53,7 @@ class TFmain : public platform::Form {
     void FormMouseMove(platform::ShiftState shift, int x, int y) override;
     void FormMouseUp(platform::MouseButton button, platform::ShiftState shift, int x,
                      int y) override;
+    void FormMouseWheel(platform::ShiftState shift, int steps, int x, int y) override;
     void FormCloseQuery(bool& canClose) override;
 
   private:

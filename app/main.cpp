@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "platform/DisplayScale.h"
 #include "platform/QuitSignals.h"
 
 namespace {
@@ -34,8 +35,11 @@ int answerWithoutRunning(const CommandLine& line) {
 int main(int argc, char** argv) {
     // From the first moment, SIGTERM, SIGINT and SIGHUP end the program by its close path.
     platform::catchQuitSignals();
-    const int answered = answerWithoutRunning(readCommandLine(argc, argv));
+    const CommandLine line = readCommandLine(argc, argv);
+    const int answered = answerWithoutRunning(line);
     if (answered >= 0) return std::fflush(stdout) == 0 ? answered : 1;
+    // The window layer chooses the scale when it starts, before the first window.
+    if (line.scale) platform::DisplayScale::request(*line.scale);
     auto program = std::make_unique<Program>();
     const int status = program->run();
     program.reset();

@@ -20,7 +20,7 @@ endfunction()
 # brevant_tests(NAME [lib...]): every .cpp of the current folder becomes the test binary
 # test_NAME, linked with brevant_NAME and the given libraries; each test case is its own
 # CTest test. Tests run headless: SDL's dummy video and audio drivers unless a test says
-# otherwise.
+# otherwise, and windows at their designed size whatever scale the desktop asks for.
 function(brevant_tests name)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
@@ -33,7 +33,7 @@ function(brevant_tests name)
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;BREVANT_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;BREVANT_SCALE=1;BREVANT_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
 
 # brevant_programs(DEPS lib...): every .cpp of the current folder becomes a program of its

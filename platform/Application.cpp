@@ -10,6 +10,7 @@
 
 #include "platform/Cursor.h"
 #include "platform/DisplayLoss.h"
+#include "platform/DisplayScale.h"
 #include "platform/Form.h"
 #include "platform/QuitSignals.h"
 #include "platform/Timer.h"
@@ -36,12 +37,14 @@ bool isKeyEvent(Uint32 type) {
 }
 
 bool isMouseEvent(Uint32 type) {
-    return type == SDL_MOUSEMOTION || type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP;
+    return type == SDL_MOUSEMOTION || type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP ||
+           type == SDL_MOUSEWHEEL;
 }
 
 Uint32 windowOf(const SDL_Event& event) {
     if (isKeyEvent(event.type)) return event.key.windowID;
     if (event.type == SDL_MOUSEMOTION) return event.motion.windowID;
+    if (event.type == SDL_MOUSEWHEEL) return event.wheel.windowID;
     if (isMouseEvent(event.type)) return event.button.windowID;
     if (event.type == SDL_WINDOWEVENT) return event.window.windowID;
     return 0;
@@ -84,7 +87,10 @@ bool Application::startVideo() {
     realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
                   std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
     WindowSystem::enableNativeEvents();
-    if (driver && std::strcmp(driver, "x11") == 0) watchDisplayConnection();
+    // The scale must be known before the first window is made; only an X server has the dpi.
+    const bool x11 = driver && std::strcmp(driver, "x11") == 0;
+    DisplayScale::chooseOnce([x11] { return x11 ? WindowSystem::xftDpi() : 0.0; });
+    if (x11) watchDisplayConnection();
     return true;
 }
 
@@ -279,10 +285,10 @@ void Application::handleNativeEvent(const void* sdlEvent) {
 
 // The popup menu holds the pointer while it is open, so a press anywhere on the screen comes
 // here first: one outside the menu closes it and goes no further, even on another program.
-void Application::closePopupOnPressOutside(const Point& screen) {
+void Application::closePopupOnPressOutside(const Point& screenPixel) {
     Form* popup = popupShowing();
     if (!popup) return;
-    const Point at = popup->screenToClient(screen);
+    const Point at = popup->fromScreenPixels(screenPixel);
     if (at.x >= 0 && at.y >= 0 && at.x < popup->clientWidth() && at.y < popup->clientHeight())
         return;
     swallowNext = SDL_MOUSEBUTTONDOWN;

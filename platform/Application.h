@@ -84,7 +84,7 @@ class Application {
     Application() = default;
     void dispatch(const void* sdlEvent);
     void handleNativeEvent(const void* sdlEvent);
-    void closePopupOnPressOutside(const Point& screen);
+    void closePopupOnPressOutside(const Point& screenPixel);
     void closePopupIfFocusLeft(Form* loser);
     void routeInput(Form* target, const void* sdlEvent);
     void routeMouse(Form* target, const void* sdlEvent);

@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/Application.h"
+#include "platform/DisplayScale.h"
 
 namespace platform {
 
@@ -17,7 +18,7 @@ bool eventSeen = false;
 // The mouse events tell the position exactly, each at its moment. SDL's global query is only
 // the fallback before any event: on X11 it refreshes its answer on raw input alone, which a
 // warped pointer (a remote desktop, automation) never produces.
-Point Cursor::position() {
+Point Cursor::screenPixel() {
     Application& app = Application::instance();
     if (eventSeen || !app.videoStarted() || !app.hasRealDisplay()) return lastEventPosition;
     int x = 0, y = 0;
@@ -25,8 +26,14 @@ Point Cursor::position() {
     return {x, y};
 }
 
-void Cursor::noteEvent(const Point& screenPosition, bool) {
-    lastEventPosition = screenPosition;
+Point Cursor::position() {
+    const Point pixel = screenPixel();
+    const int scale = DisplayScale::factor();
+    return {floorDiv(pixel.x, scale), floorDiv(pixel.y, scale)};
+}
+
+void Cursor::noteEvent(const Point& screenPixel, bool) {
+    lastEventPosition = screenPixel;
     eventSeen = true;
 }
 

@@ -11,15 +11,22 @@ class Cursor {
   public:
     // The cursor's position in screen coordinates: the position of the last mouse event the
     // application handled, on any of its windows (with the popup menu open, anywhere on the
-    // screen). Before the first event, the display's own report.
+    // screen). Before the first event, the display's own report. Like every screen coordinate
+    // the program sees, it is in designed pixels: the screen's pixel divided by the display
+    // scale, rounded down.
     static Point position();
 
-    // Records the position of a handled mouse event; `reportedBySystem` is false for events
-    // that did not come from the display (injected ones).
-    static void noteEvent(const Point& screenPosition, bool reportedBySystem);
+    // Records the position of a handled mouse event, in the screen's own pixels;
+    // `reportedBySystem` is false for events that did not come from the display (injected ones).
+    static void noteEvent(const Point& screenPixel, bool reportedBySystem);
 
     // Makes the window system show the shape now (the form under the mouse calls this).
     static void apply(CursorShape shape);
+
+  private:
+    friend class Form;
+    // The position in the screen's own pixels.
+    static Point screenPixel();
 };
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Application.h"
+#include "platform/DisplayScale.h"
 #include "platform/FormCanvas.h"
 #include "platform/TestInput.h"
 #include "platform/WindowSystem.h"
@@ -54,20 +55,37 @@ bool toButton(Uint8 sdlButton, MouseButton& button) {
     return true;
 }
 
+// The mouse that sent a mouse event (TestInput::injectedMouse for injected ones).
+Uint32 mouseOf(const SDL_Event& event) {
+    if (event.type == SDL_MOUSEMOTION) return event.motion.which;
+    if (event.type == SDL_MOUSEWHEEL) return event.wheel.which;
+    return event.button.which;
+}
+
+// Where a mouse event happened, in the window's own pixels.
+Point windowPixelOf(const SDL_Event& event) {
+    if (event.type == SDL_MOUSEMOTION) return {event.motion.x, event.motion.y};
+    if (event.type == SDL_MOUSEWHEEL) return {event.wheel.mouseX, event.wheel.mouseY};
+    return {event.button.x, event.button.y};
+}
+
 }  // namespace
 
 Form::Form(FormStyle style) : formStyle(style) {
     Application& app = Application::instance();
-    if (app.startVideo()) {
+    const bool video = app.startVideo();
+    // Starting the window system chooses the scale.
+    scale = DisplayScale::factor();
+    if (video) {
         SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, windowType(style));
-        window = SDL_CreateWindow("", 0, 0, width, height, windowFlags(style));
+        window = SDL_CreateWindow("", 0, 0, width * scale, height * scale, windowFlags(style));
     }
     if (window) {
         id = SDL_GetWindowID(window);
         nativeWindow = WindowSystem::nativeWindow(window);
     }
     onTop = style == FormStyle::popup;
-    windowCanvas = std::make_unique<FormCanvas>(window);
+    windowCanvas = std::make_unique<FormCanvas>(window, scale);
     app.addForm(this);
     applyTitle();
     applyIcon();
@@ -82,7 +100,7 @@ Form::~Form() {
 void Form::setClientSize(int newWidth, int newHeight) {
     width = std::max(newWidth, 1);
     height = std::max(newHeight, 1);
-    if (window) SDL_SetWindowSize(window, width, height);
+    if (window) SDL_SetWindowSize(window, width * scale, height * scale);
     paintPending = true;
 }
 
@@ -90,17 +108,17 @@ void Form::setClientSize(int newWidth, int newHeight) {
 // own report is not used: it lags behind a move, and before the window is mapped it reports
 // where the window was created, which would make a dragged window jump back.
 int Form::left() const {
-    return posX;
+    return floorDiv(posX, scale);
 }
 
 int Form::top() const {
-    return posY;
+    return floorDiv(posY, scale);
 }
 
 void Form::setPosition(int newLeft, int newTop) {
-    posX = newLeft;
-    posY = newTop;
-    if (window) SDL_SetWindowPosition(window, newLeft, newTop);
+    posX = newLeft * scale;
+    posY = newTop * scale;
+    if (window) SDL_SetWindowPosition(window, posX, posY);
 }
 
 // Only a mapped window has a place of the window manager's choosing; a hidden one stays where
@@ -114,11 +132,25 @@ void Form::refreshOrigin() {
 }
 
 Point Form::clientToScreen(int x, int y) const {
-    return {posX + x, posY + y};
+    return {left() + x, top() + y};
 }
 
+// The pointer's own place is converted from the screen pixel it is on, so that it names the same
+// client pixel as the mouse events do even where a window manager put the window at a place that
+// is not a whole number of designed pixels.
 Point Form::screenToClient(const Point& screen) const {
-    return fromWindowPixels({screen.x - posX, screen.y - posY});
+    const Point pointer = Cursor::position();
+    if (screen.x == pointer.x && screen.y == pointer.y)
+        return fromScreenPixels(Cursor::screenPixel());
+    return {screen.x - left(), screen.y - top()};
+}
+
+Point Form::fromWindowPixels(const Point& pixel) const {
+    return {floorDiv(pixel.x, scale), floorDiv(pixel.y, scale)};
+}
+
+Point Form::fromScreenPixels(const Point& pixel) const {
+    return fromWindowPixels({pixel.x - posX, pixel.y - posY});
 }
 
 void Form::setCaption(const std::string& text) {
@@ -297,6 +329,7 @@ void Form::FormKeyUp(int, ShiftState) {}
 void Form::FormMouseDown(MouseButton, ShiftState, int, int) {}
 void Form::FormMouseMove(ShiftState, int, int) {}
 void Form::FormMouseUp(MouseButton, ShiftState, int, int) {}
+void Form::FormMouseWheel(ShiftState, int, int, int) {}
 void Form::FormCloseQuery(bool&) {}
 
 void Form::handleWindowEvent(const void* sdlEvent) {
@@ -342,16 +375,19 @@ void Form::deliverMouse(const void* sdlEvent, const Point* reportedClient,
     const SDL_Event& event = *static_cast<const SDL_Event*>(sdlEvent);
     const ShiftState keys = Keys::shiftFromModifiers(SDL_GetModState());
     const bool motion = event.type == SDL_MOUSEMOTION;
-    const bool injected =
-        (motion ? event.motion.which : event.button.which) == TestInput::injectedMouse;
-    Point client =
-        motion ? Point{event.motion.x, event.motion.y} : Point{event.button.x, event.button.y};
-    Point screen = clientToScreen(client.x, client.y);
+    const bool injected = mouseOf(event) == TestInput::injectedMouse;
+    const Point pixel = windowPixelOf(event);
+    Point client = fromWindowPixels(pixel);
+    Point screen{posX + pixel.x, posY + pixel.y};
     if (reportedClient && reportedScreen && !injected) {
         client = *reportedClient;
         screen = *reportedScreen;
     }
     Cursor::noteEvent(screen, !injected);
+    if (event.type == SDL_MOUSEWHEEL) {
+        deliverWheel(sdlEvent, keys, client);
+        return;
+    }
     if (motion) {
         FormMouseMove(keys | buttonBits(event.motion.state), client.x, client.y);
         return;
@@ -364,6 +400,16 @@ void Form::deliverMouse(const void* sdlEvent, const Point* reportedClient,
         FormMouseDown(button, held | buttonBits(SDL_BUTTON(press.button)), client.x, client.y);
     else
         FormMouseUp(button, held & ~buttonBits(SDL_BUTTON(press.button)), client.x, client.y);
+}
+
+// Only the wheel's up and down count; a wheel that the system turns the other way round
+// ("natural" scrolling) reports its steps flipped, and they are turned back.
+void Form::deliverWheel(const void* sdlEvent, ShiftState keys, const Point& client) {
+    const SDL_MouseWheelEvent& wheel = static_cast<const SDL_Event*>(sdlEvent)->wheel;
+    const int steps = wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -wheel.y : wheel.y;
+    if (steps == 0) return;
+    FormMouseWheel(keys | buttonBits(SDL_GetMouseState(nullptr, nullptr)), steps, client.x,
+                   client.y);
 }
 
 }  // namespace platform

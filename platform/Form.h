@@ -32,6 +32,11 @@ class FormCanvas;
 // window is mapped or moved (a window manager may put it elsewhere). A form whose window could
 // not be created (no display) keeps its properties and draws nothing. Colours are 0x00BBGGRR.
 //
+// Sizes, places and mouse positions are designed pixels. At a display scale of N (DisplayScale,
+// taken when the form is made) the window is N times the client size on the screen, each
+// designed pixel an N x N block; screen coordinates are the screen's pixels divided by N, and a
+// mouse position is the window pixel under the pointer divided by N, rounded down.
+//
 // The window system knows the window by the application's title when it has one (else by the
 // caption), and shows the application's icon for it.
 //
@@ -67,9 +72,9 @@ class Form {
     const std::string& caption() const { return captionText; }
     void setCaption(const std::string& text);
 
-    // Converts between client coordinates and screen coordinates. This is the one place where
-    // the two meet; the program sees client coordinates in its handlers and screen coordinates
-    // from Cursor::position().
+    // Converts between client coordinates and screen coordinates (both in designed pixels).
+    // This is the one place where the two meet; the program sees client coordinates in its
+    // handlers and screen coordinates from Cursor::position().
     Point clientToScreen(int x, int y) const;
     Point screenToClient(const Point& screen) const;
 
@@ -135,18 +140,24 @@ class Form {
     virtual void FormMouseDown(MouseButton button, ShiftState shift, int x, int y);
     virtual void FormMouseMove(ShiftState shift, int x, int y);
     virtual void FormMouseUp(MouseButton button, ShiftState shift, int x, int y);
+    // A turn of the mouse wheel over the form by whole steps, positive away from the user (up).
+    virtual void FormMouseWheel(ShiftState shift, int steps, int x, int y);
     virtual void FormCloseQuery(bool& canClose);
     virtual void FormDeactivate() {}
 
   private:
     friend class Application;
+    friend class TestInput;
     void deliverKey(const void* sdlEvent);
     // `reported` is the pointer's place as the window system reported it with this event,
     // or null when only the SDL event tells it (injected events, other window systems).
     void deliverMouse(const void* sdlEvent, const Point* reportedClient,
                       const Point* reportedScreen);
     // A place in the window's own pixels as the program's client coordinates.
-    Point fromWindowPixels(const Point& pixel) const { return pixel; }
+    Point fromWindowPixels(const Point& pixel) const;
+    // A place in the screen's own pixels as the program's client coordinates.
+    Point fromScreenPixels(const Point& pixel) const;
+    void deliverWheel(const void* sdlEvent, ShiftState keys, const Point& client);
     void applyCursorIfUnderMouse();
     void paintBackground();
     void mapWindow();
@@ -157,9 +168,10 @@ class Form {
     std::unique_ptr<FormCanvas> windowCanvas;
     FormStyle formStyle;
     std::uint32_t id = 0;
-    int width = 1;
+    int scale = 1;  // window pixels per designed pixel, each way
+    int width = 1;  // the client size, in designed pixels
     int height = 1;
-    int posX = 0;
+    int posX = 0;  // the client origin, in the screen's own pixels
     int posY = 0;
     std::int32_t backColour = 0xF0F0F0;
     std::string captionText;

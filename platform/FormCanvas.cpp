@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
@@ -49,12 +50,12 @@ void FormCanvas::setClip(const Rect& rect) {
     clipped = true;
 }
 
-// The part of (x, y, w, h) that lies on the surface and inside the clip.
+// The part of (x, y, w, h) that lies on the surface and inside the clip, in designed pixels.
 bool FormCanvas::area(int x, int y, int w, int h, Rect& out) const {
     SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
     if (!surface) return false;
-    out = {std::max(x, 0), std::max(y, 0), std::min(x + w, surface->w),
-           std::min(y + h, surface->h)};
+    out = {std::max(x, 0), std::max(y, 0), std::min(x + w, surface->w / scale),
+           std::min(y + h, surface->h / scale)};
     if (clipped) {
         out.Left = std::max(out.Left, clip.Left);
         out.Top = std::max(out.Top, clip.Top);
@@ -64,6 +65,15 @@ bool FormCanvas::area(int x, int y, int w, int h, Rect& out) const {
     return out.Left < out.Right && out.Top < out.Bottom;
 }
 
+void FormCanvas::present(const Rect& touched) {
+    const SDL_Rect shown{touched.Left * scale, touched.Top * scale,
+                         (touched.Right - touched.Left) * scale,
+                         (touched.Bottom - touched.Top) * scale};
+    SDL_UpdateWindowSurfaceRects(window, &shown, 1);
+}
+
+// Each designed row is converted once into the first surface row of its block, every pixel
+// repeated `scale` times, and that row is copied to the block's other rows.
 void FormCanvas::draw(int x, int y, const PixelRows& picture) {
     Rect touched;
     if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
@@ -71,29 +81,36 @@ void FormCanvas::draw(int x, int y, const PixelRows& picture) {
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     const PixelPacker packer(surface->format);
     const int bpp = surface->format->BytesPerPixel;
+    const std::size_t blockRowBytes = std::size_t(touched.Right - touched.Left) * scale * bpp;
     for (int row = touched.Top; row < touched.Bottom; ++row) {
         const unsigned char* from = picture.rows[row - y] + 3 * (touched.Left - x);
-        auto* to = static_cast<unsigned char*>(surface->pixels) + row * surface->pitch +
-                   touched.Left * bpp;
-        for (int column = touched.Left; column < touched.Right; ++column, from += 3, to += bpp)
-            packer.store(to, packer.pack(from[2], from[1], from[0]));
+        auto* first = static_cast<unsigned char*>(surface->pixels) +
+                      std::size_t(row) * scale * surface->pitch +
+                      std::size_t(touched.Left) * scale * bpp;
+        unsigned char* to = first;
+        for (int column = touched.Left; column < touched.Right; ++column, from += 3) {
+            const std::uint32_t value = packer.pack(from[2], from[1], from[0]);
+            for (int copy = 0; copy < scale; ++copy, to += bpp)
+                packer.store(to, value);
+        }
+        for (int copy = 1; copy < scale; ++copy)
+            std::memcpy(first + std::size_t(copy) * surface->pitch, first, blockRowBytes);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    const SDL_Rect shown{touched.Left, touched.Top, touched.Right - touched.Left,
-                         touched.Bottom - touched.Top};
-    SDL_UpdateWindowSurfaceRects(window, &shown, 1);
+    present(touched);
 }
 
 void FormCanvas::fill(int colour) {
     Rect touched;
     if (!area(0, 0, 1 << 20, 1 << 20, touched)) return;
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    const SDL_Rect shown{touched.Left, touched.Top, touched.Right - touched.Left,
-                         touched.Bottom - touched.Top};
+    const SDL_Rect filled{touched.Left * scale, touched.Top * scale,
+                          (touched.Right - touched.Left) * scale,
+                          (touched.Bottom - touched.Top) * scale};
     SDL_FillRect(
-        surface, &shown,
+        surface, &filled,
         SDL_MapRGB(surface->format, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-    SDL_UpdateWindowSurfaceRects(window, &shown, 1);
+    present(touched);
 }
 
 }  // namespace platform

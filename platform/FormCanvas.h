@@ -9,9 +9,13 @@ namespace platform {
 
 // Draws through the window's own surface (no GL), which works on X11 and under Xvfb as well as
 // with the dummy driver. The window pointer may be null: then every draw does nothing.
+//
+// Coordinates, clip and pictures are in designed pixels; at a scale of N each designed pixel
+// becomes an N x N block of the surface, copied as it is (no smoothing), and only the scaled
+// rectangle a draw touched goes to the screen.
 class FormCanvas : public WindowCanvas {
   public:
-    explicit FormCanvas(::SDL_Window* target) : window(target) {}
+    FormCanvas(::SDL_Window* target, int scale) : window(target), scale(scale) {}
 
     void setClip(const Rect& rect) override;
     void clearClip() override { clipped = false; }
@@ -22,8 +26,11 @@ class FormCanvas : public WindowCanvas {
 
   private:
     bool area(int x, int y, int w, int h, Rect& out) const;
+    // Puts the designed rectangle, scaled, on the screen.
+    void present(const Rect& touched);
 
     ::SDL_Window* window;
+    int scale;
     Rect clip;
     bool clipped = false;
 };

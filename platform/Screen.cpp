@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include "platform/Application.h"
+#include "platform/DisplayScale.h"
 
 namespace platform {
 
@@ -18,12 +19,15 @@ SDL_DisplayMode primaryMode() {
 
 }  // namespace
 
+// The mode is read first: starting the window system chooses the scale.
 int Screen::width() {
-    return primaryMode().w;
+    const int pixels = primaryMode().w;
+    return pixels / DisplayScale::factor();
 }
 
 int Screen::height() {
-    return primaryMode().h;
+    const int pixels = primaryMode().h;
+    return pixels / DisplayScale::factor();
 }
 
 int Screen::monitorCount() {

@@ -26,7 +26,7 @@ Uint16 modifiers(ShiftState state, bool numLock = true) {
     return mod;
 }
 
-void pushButton(Form& form, Uint32 type, MouseButton button, int x, int y) {
+void pushButton(Form& form, Uint32 type, MouseButton button, int pixelX, int pixelY) {
     SDL_Event event{};
     event.type = type;
     event.button.windowID = form.windowId();
@@ -34,8 +34,19 @@ void pushButton(Form& form, Uint32 type, MouseButton button, int x, int y) {
     event.button.button = sdlButton(button);
     event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.button.clicks = 1;
-    event.button.x = x;
-    event.button.y = y;
+    event.button.x = pixelX;
+    event.button.y = pixelY;
+    SDL_PushEvent(&event);
+}
+
+void pushMotion(Form& form, int pixelX, int pixelY) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = form.windowId();
+    event.motion.which = TestInput::injectedMouse;
+    event.motion.state = injectedButtons;
+    event.motion.x = pixelX;
+    event.motion.y = pixelY;
     SDL_PushEvent(&event);
 }
 
@@ -62,22 +73,32 @@ void pushWindowEvent(Form& form, Uint8 what) {
 
 void TestInput::mouseDown(Form& form, MouseButton button, int x, int y) {
     injectedButtons |= SDL_BUTTON(sdlButton(button));
-    pushButton(form, SDL_MOUSEBUTTONDOWN, button, x, y);
+    pushButton(form, SDL_MOUSEBUTTONDOWN, button, x * form.scale, y * form.scale);
 }
 
 void TestInput::mouseUp(Form& form, MouseButton button, int x, int y) {
     injectedButtons &= ~SDL_BUTTON(sdlButton(button));
-    pushButton(form, SDL_MOUSEBUTTONUP, button, x, y);
+    pushButton(form, SDL_MOUSEBUTTONUP, button, x * form.scale, y * form.scale);
 }
 
 void TestInput::mouseMove(Form& form, int x, int y) {
+    pushMotion(form, x * form.scale, y * form.scale);
+}
+
+void TestInput::mouseMoveToWindowPixel(Form& form, int pixelX, int pixelY) {
+    pushMotion(form, pixelX, pixelY);
+}
+
+void TestInput::mouseWheel(Form& form, int steps, int x, int y) {
     SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.windowID = form.windowId();
-    event.motion.which = injectedMouse;
-    event.motion.state = injectedButtons;
-    event.motion.x = x;
-    event.motion.y = y;
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = form.windowId();
+    event.wheel.which = injectedMouse;
+    event.wheel.y = steps;
+    event.wheel.preciseY = static_cast<float>(steps);
+    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    event.wheel.mouseX = x * form.scale;
+    event.wheel.mouseY = y * form.scale;
     SDL_PushEvent(&event);
 }
 

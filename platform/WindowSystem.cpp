@@ -4,6 +4,9 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xatom.h>
+#include <X11/Xresource.h>
+
+#include <cstdlib>
 
 namespace platform {
 
@@ -164,6 +167,25 @@ bool WindowSystem::pointerButtonHeld(SDL_Window* window) {
                        &rootY, &x, &y, &mask))
         return false;
     return (mask & (Button1Mask | Button2Mask | Button3Mask)) != 0;
+}
+
+// The resources are the text the desktop loaded into the server (xrdb), read the way Xlib's
+// own clients read them, so that "Xft.dpi" and "Xft*dpi" both count.
+double WindowSystem::xftDpi() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return 0;
+    double dpi = 0;
+    if (const char* text = XResourceManagerString(display)) {
+        XrmInitialize();
+        XrmDatabase database = XrmGetStringDatabase(text);
+        char* type = nullptr;
+        XrmValue value{};
+        if (database && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
+            dpi = std::strtod(value.addr, nullptr);
+        if (database) XrmDestroyDatabase(database);
+    }
+    XCloseDisplay(display);
+    return dpi;
 }
 
 }  // namespace platform

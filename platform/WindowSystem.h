@@ -10,7 +10,8 @@ struct SDL_Window;
 namespace platform {
 
 // A pointer event as the X server sent it: the window it was sent to, and the pointer's place
-// relative to that window and to the screen at the moment the event happened.
+// relative to that window and to the screen at the moment the event happened, in the server's
+// own pixels (not divided by the display scale).
 struct PointerReport {
     enum class Kind { none, motion, press, release, crossing };
     Kind kind = Kind::none;
@@ -48,6 +49,9 @@ class WindowSystem {
     // Whether the X server (of this window) holds a mouse button down now; false where it cannot
     // be asked.
     static bool pointerButtonHeld(SDL_Window* window);
+    // The X server's Xft.dpi resource (the desktop's text resolution), asked over a connection
+    // of its own to the display SDL uses; 0 when the server has none or cannot be reached.
+    static double xftDpi();
 };
 
 }  // namespace platform

@@ -188,10 +188,14 @@ double ShadeFader::pressValue(int y) const {
     return clampUnit(1 - static_cast<double>(y - top) / span);
 }
 
+bool ShadeFader::hits(int x, int y) const {
+    return x >= rect.Left && x <= rect.Right && y >= rect.Top && y <= rect.Bottom &&
+           y > rect.Top + 15;
+}
+
 bool ShadeFader::drag(int x, int y, bool isPress) {
     if (value == nullptr) return false;
-    bool hit =
-        x >= rect.Left && x <= rect.Right && y >= rect.Top && y <= rect.Bottom && y > rect.Top + 15;
+    const bool hit = hits(x, y);
     if (isPress && hit) capturedFader = this;
     if (!(isPress && hit) && (isPress || capturedFader != this)) return false;
     int span = rect.Bottom - 18 - (rect.Top + 33);
@@ -205,6 +209,15 @@ bool ShadeFader::drag(int x, int y, bool isPress) {
         v = dragStartValue - static_cast<double>(y - dragStartY) / span;
     }
     v = clampUnit(v);
+    if (v == *value) return false;
+    *value = v;
+    draw();
+    return true;
+}
+
+bool ShadeFader::wheel(int x, int y, int steps) {
+    if (value == nullptr || steps == 0 || !hits(x, y)) return false;
+    const double v = clampUnit(*value + steps * wheelStep);
     if (v == *value) return false;
     *value = v;
     draw();

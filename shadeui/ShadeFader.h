@@ -20,8 +20,9 @@ class ShadeFader : public ShadeControl {
     Limage softShadow;
     double dragStartValue = 0;
     int dragStartY = 0;
-    int extraWidth = 0;      // widens the slot panel
-    int tickHighlight = -1;  // the full-width tick; -1 for the middle one
+    int extraWidth = 0;       // widens the slot panel
+    int tickHighlight = -1;   // the full-width tick; -1 for the middle one
+    double wheelStep = 0.01;  // how far one step of the mouse wheel moves the value
 
     void setUp(int x, int y, int height, const AnsiString& newCaption, double* var, int tickCount);
     // Composes the fader at its current value into the back buffer and presents it.
@@ -29,6 +30,12 @@ class ShadeFader : public ShadeControl {
     // A press (isPress) or a move while this fader holds the capture; true when the bound value
     // changed, and the fader has then redrawn itself.
     bool drag(int x, int y, bool isPress);
+    // A turn of the mouse wheel by `steps` (up positive) over (x, y): the bound value moves by
+    // steps x wheelStep, kept within 0..1. True when it changed, and the fader has then redrawn
+    // itself. Only the active area reacts, as for a press.
+    bool wheel(int x, int y, int steps);
+    // Whether (x, y) lies on the active area: the rectangle below the caption band.
+    bool hits(int x, int y) const;
 
     // The panel width p for an extra width: 21 + extra, made odd.
     static int panelWidth(int extra);

@@ -254,7 +254,7 @@ ShadeUI& ShadeUI::addToggle(const AnsiString& caption, bool* var) {
 }
 
 ShadeUI& ShadeUI::addFader(const AnsiString& caption, double* var, int extraWidth, int tickCount,
-                           int tickHighlight) {
+                           int tickHighlight, double wheelStep) {
     if (!canAdd()) return *this;
     const int count = faders.top;
     faders.add(ShadeFader());
@@ -266,6 +266,7 @@ ShadeUI& ShadeUI::addFader(const AnsiString& caption, double* var, int extraWidt
     fader.foreColour = foreColour;
     fader.extraWidth = extraWidth;
     fader.tickHighlight = tickHighlight;
+    fader.wheelStep = wheelStep;
     fader.setUp(penX, penY, penHeight, caption, var, tickCount);
     penWidth = fader.rect.Right - fader.rect.Left;
     fader.draw();
@@ -359,6 +360,22 @@ void ShadeUI::mouseUp() {
     }
 }
 
+void ShadeUI::mouseWheel(int steps) {
+    if (!window) return;
+    const Position p = clientCursor();
+    hitVariable = nullptr;
+    buttonHit = false;
+    wheelHit = false;
+    for (int i = 0; i <= faders.top; ++i) {
+        ShadeFader& fader = faders.items[i];
+        if (!fader.wheel(p.x, p.y, steps)) continue;
+        hitVariable = fader.value;
+        wheelHit = true;
+        break;
+    }
+    report();
+}
+
 void ShadeUI::report() {
     if (!hitVariable && !buttonHit) return;
     currentContainer = this;
@@ -369,6 +386,7 @@ void ShadeUI::dispatch(int x, int y, bool press) {
     if (press) capturedFader = nullptr;
     hitVariable = nullptr;
     buttonHit = false;
+    wheelHit = false;
     if (press) {
         hitId = -1;
         // Faders are not offered a press that a button took.

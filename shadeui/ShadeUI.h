@@ -66,6 +66,7 @@ class ShadeUI {
     double buttonShade = 1.04;
     void* hitVariable = nullptr;  // the variable the last press or drag changed
     bool buttonHit = false;       // the last press hit a plain button
+    bool wheelHit = false;        // the last change came from the mouse wheel
     std::int32_t hitId = -1;      // that button's id
     Limage raster;                // the window's back buffer, the size of its client area
     int backColour = 0xFFFFFF;
@@ -89,9 +90,10 @@ class ShadeUI {
     ShadeUI& addLabel(const AnsiString& text);
     ShadeUI& addButton(const AnsiString& caption, int id);
     ShadeUI& addToggle(const AnsiString& caption, bool* var);
-    // tickHighlight -1 picks the middle tick. Afterwards penWidth is the fader's width.
+    // tickHighlight -1 picks the middle tick; one step of the mouse wheel moves the value by
+    // wheelStep. Afterwards penWidth is the fader's width.
     ShadeUI& addFader(const AnsiString& caption, double* var, int extraWidth, int tickCount,
-                      int tickHighlight);
+                      int tickHighlight, double wheelStep = 0.01);
 
     // Shows the whole raster on the window.
     void repaint();
@@ -103,9 +105,14 @@ class ShadeUI {
     void mouseDown();
     void mouseMove();
     void mouseUp();
+    // A turn of the mouse wheel by whole steps (up positive): it moves the fader under the
+    // cursor, which reports the change as a drag does. Elsewhere it does nothing.
+    void mouseWheel(int steps);
 
     void* changedVariable() const { return hitVariable; }
     bool buttonClicked() const { return buttonHit; }
+    // Whether the last reported change came from the mouse wheel rather than a press or drag.
+    bool wheelTurned() const { return wheelHit; }
     std::int32_t clickedId() const { return hitId; }
     void setClickedId() { hitId = 1; }
 

@@ -1,5 +1,5 @@
-// The command line: the program's two options, the errors that end it with status 2, options
-// with values, and the help text's shape.
+// The command line: the program's options, the errors that end it with status 2, options with
+// values, and the help text's shape.
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -17,22 +17,22 @@ CommandLine read(std::vector<std::string> args) {
     return readCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
-// A table with an option that takes a value, as --scale N will: the value must be a whole
+// A table with one more option that takes a value and refuses some: the value must be a whole
 // number from 1 to 4, and the last one given counts.
-int scaleSeen = 0;
+int levelSeen = 0;
 
-bool takeScale(CommandLine& line, const std::string& value) {
+bool takeLevel(CommandLine& line, const std::string& value) {
     if (value.size() != 1 || value[0] < '1' || value[0] > '4') {
-        line.error = "invalid scale '" + value + "'";
+        line.error = "invalid level '" + value + "'";
         return false;
     }
-    scaleSeen = value[0] - '0';
+    levelSeen = value[0] - '0';
     return true;
 }
 
 std::vector<CommandLineOption> tableWithValue() {
     std::vector<CommandLineOption> table = programOptions();
-    table.push_back({"scale", 's', "N", "draw N times larger", takeScale});
+    table.push_back({"level", 'l', "N", "work at level N", takeLevel});
     return table;
 }
 
@@ -73,36 +73,54 @@ TEST(CommandLine, AnythingUnknownFailsWithOneLineNamingIt) {
 
 TEST(CommandLine, AValueFollowsItsOptionOrComesAfterAnEqualsSign) {
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{"--scale", "2"}, 2},
-        {{"--scale=3"}, 3},
-        {{"-s", "4"}, 4},
-        {{"--scale", "2", "-s", "1"}, 1},
+        {{"--level", "2"}, 2},
+        {{"--level=3"}, 3},
+        {{"-l", "4"}, 4},
+        {{"--level", "2", "-l", "1"}, 1},
     };
-    for (const auto& [args, scale] : cases) {
-        scaleSeen = 0;
+    for (const auto& [args, level] : cases) {
+        levelSeen = 0;
         CommandLine line = readCommandLine(args, tableWithValue());
         EXPECT_EQ(line.action, Action::run) << args[0] << " " << line.error;
-        EXPECT_EQ(scaleSeen, scale) << args[0];
+        EXPECT_EQ(levelSeen, level) << args[0];
     }
     // The value is taken as it stands, even when it looks like an option.
     std::vector<FoundOption> found;
     std::string error;
     const std::vector<CommandLineOption> table = tableWithValue();
-    ASSERT_TRUE(splitCommandLine({"--scale", "-v", "--scale="}, table, found, error));
+    ASSERT_TRUE(splitCommandLine({"--level", "-v", "--level="}, table, found, error));
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_STREQ(table[found[0].row].longName, "scale");
+    EXPECT_STREQ(table[found[0].row].longName, "level");
     EXPECT_EQ(found[0].value, "-v");
     EXPECT_EQ(found[1].value, "");
 }
 
 TEST(CommandLine, AMissingOrUnusableValueFails) {
-    CommandLine missing = readCommandLine({"--scale"}, tableWithValue());
+    CommandLine missing = readCommandLine({"--level"}, tableWithValue());
     EXPECT_EQ(missing.action, Action::fail);
-    EXPECT_EQ(missing.error, "option '--scale' needs a value");
-    EXPECT_EQ(readCommandLine({"-v", "-s"}, tableWithValue()).error, "option '-s' needs a value");
-    CommandLine unusable = readCommandLine({"--help", "--scale=9"}, tableWithValue());
+    EXPECT_EQ(missing.error, "option '--level' needs a value");
+    EXPECT_EQ(readCommandLine({"-v", "-l"}, tableWithValue()).error, "option '-l' needs a value");
+    CommandLine unusable = readCommandLine({"--help", "--level=9"}, tableWithValue());
     EXPECT_EQ(unusable.action, Action::fail);
-    EXPECT_EQ(unusable.error, "invalid scale '9'");
+    EXPECT_EQ(unusable.error, "invalid level '9'");
+}
+
+// The window layer judges the scale and falls back from a value it cannot use, so the command
+// line keeps any value as typed (the last one given) and runs; only a missing value stops it.
+TEST(CommandLine, ScaleKeepsItsValueAsTypedAndNeverStopsTheProgram) {
+    EXPECT_FALSE(read({}).scale.has_value());
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--scale", "2"}, "2"},       {{"-s", "x"}, "x"}, {{"--scale=0"}, "0"}, {{"--scale="}, ""},
+        {{"-s", "5", "-s", "3"}, "3"},
+    };
+    for (const auto& [args, value] : cases) {
+        CommandLine line = read(args);
+        EXPECT_EQ(line.action, Action::run) << args[0] << " " << line.error;
+        ASSERT_TRUE(line.scale.has_value()) << args[0];
+        EXPECT_EQ(*line.scale, value) << args[0];
+    }
+    EXPECT_EQ(read({"--scale"}).action, Action::fail);
+    EXPECT_EQ(read({"--scale", "2", "-v"}).action, Action::showVersion);
 }
 
 TEST(CommandLine, HelpListsEveryOptionWithinEightyColumns) {

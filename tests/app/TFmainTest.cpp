@@ -1,4 +1,5 @@
-// The main window: key rows, tap tempo, the change handler, the menu and its texts, the layout.
+// The main window: key rows, tap tempo, the change handler, the wheel, the menu and its texts, the
+// layout.
 #include "app/TFmain.h"
 
 #include <climits>
@@ -7,8 +8,10 @@
 
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
+#include "platform/Application.h"
 #include "platform/Screen.h"
 #include "platform/SoundBuffer.h"
+#include "platform/TestInput.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {
@@ -162,6 +165,39 @@ TEST_F(TFmainTest, ChangeHandlerEvensTheFaderTempoSendsTheVolumeAndRunsButtons) 
     EXPECT_EQ(m().sound, 0);
 }
 
+// One wheel step is one beat per minute on the Tempo fader, as the keys give (odd tempos too,
+// unlike a drag), and a fiftieth on the Volume fader; both go through the change handler, so a
+// running metronome asks for the new bar. Elsewhere the wheel changes nothing.
+TEST_F(TFmainTest, TheWheelStepsTheTempoByOneBpmAndTheVolumeByAFiftieth) {
+    form->show();
+    start();
+    setBpm(120);
+    m().rebuild = false;
+    const auto wheel = [&](int steps, int x, int y) {
+        platform::TestInput::mouseWheel(*form, steps, x, y);
+        platform::Application::instance().processMessages();
+    };
+    wheel(1, 284, 130);  // the Tempo fader
+    EXPECT_EQ(m().bpm(), 121);
+    EXPECT_TRUE(m().rebuild);
+    wheel(4, 284, 130);
+    EXPECT_EQ(m().bpm(), 125);
+    wheel(1, 336, 130);  // the Volume fader
+    EXPECT_DOUBLE_EQ(m().volume, 0.52);
+    EXPECT_EQ(audio.sounds.items[0].buffers.items[0]->volume(),
+              AudioEngine_sound::volumeValue(m().gain()));
+    m().rebuild = false;
+    wheel(3, 114, 137);  // the dial
+    wheel(3, 242, 126);  // the plus button
+    EXPECT_EQ(m().bpm(), 125);
+    EXPECT_DOUBLE_EQ(m().volume, 0.52);
+    EXPECT_FALSE(m().rebuild);
+    setBpm(240);
+    wheel(1, 284, 130);
+    EXPECT_EQ(m().bpm(), 240);
+    EXPECT_FALSE(m().rebuild);
+}
+
 TEST_F(TFmainTest, MenuItemsAndTheInformationTextsReadWordForWord) {
     m().beatNumbers = true;
     m().white = false;
@@ -211,6 +247,8 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
 
 TEST_F(TFmainTest, TheWindowReachesTheScreenOnlyOnceTheFirstLayoutHasPlacedIt) {
     form.reset();
+    // The next layout's first dial frame must not reach the window that is gone.
+    EXPECT_EQ(c().window, nullptr);
     form = std::make_unique<TFmain>(*module, audio);
     form->timer.setEnabled(false);
     form->show();

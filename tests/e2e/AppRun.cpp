@@ -74,17 +74,21 @@ bool AppRun::start(const Desk& desk, bool withSound) {
         "SDL_DISKAUDIOFILE=" + audioPath(),
         "ASAN_OPTIONS=detect_leaks=0",
     };
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string exe = folder_ + "/brevant";
-    char* argv[] = {exe.data(), nullptr};
+    std::vector<std::string> args = arguments;
+    std::vector<char*> argv = {exe.data()};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     std::string log = folder_ + "/output.log";
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv, envp.data());
+    int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed) pid_ = -1;
     return pid_ > 0;

@@ -18,6 +18,10 @@ public:
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;
 
+    // Added to the program's environment ("NAME=value") and command line by the next start.
+    std::vector<std::string> extraEnv;
+    std::vector<std::string> arguments;
+
     const std::string& folder() const { return folder_; }
     std::string settingsPath() const { return folder_ + "/settings.cfg"; }
     std::string audioPath() const { return folder_ + "/audio.raw"; }

@@ -11,6 +11,8 @@
 
 #include "platform/Application.h"
 #include "platform/Cursor.h"
+#include "platform/DisplayScale.h"
+#include "platform/FormCanvas.h"
 #include "platform/QuitSignals.h"
 #include "platform/Screen.h"
 #include "platform/TestInput.h"
@@ -31,6 +33,7 @@ class RecordingForm : public Form {
     std::vector<int> keys;
     ShiftState lastShift = 0;
     int lastX = -1, lastY = -1;
+    int lastSteps = 0;
     MouseButton lastButton = MouseButton::middle;
     int paints = 0;
     int refuseCloses = 0;  // how many close queries to refuse before allowing
@@ -53,6 +56,10 @@ class RecordingForm : public Form {
         lastButton = button;
     }
     void FormMouseMove(ShiftState shift, int x, int y) override { note("move", shift, x, y); }
+    void FormMouseWheel(ShiftState shift, int steps, int x, int y) override {
+        note("wheel", shift, x, y);
+        lastSteps = steps;
+    }
     void FormMouseUp(MouseButton button, ShiftState shift, int x, int y) override {
         note("up", shift, x, y);
         lastButton = button;
@@ -361,4 +368,120 @@ TEST_F(FormTest, ExceptionEscapingAHandlerIsShownAndEndsTheLoop) {
     const std::string shown = testing::internal::GetCapturedStderr();
     EXPECT_NE(shown.find("broken handler"), std::string::npos);
     EXPECT_FALSE(app.terminated());
+}
+
+namespace {
+
+// Forms made at a display scale of 2: twice their size on the screen, designed pixels to the
+// program.
+class ScaledFormTest : public FormTest {
+  protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        platform::DisplayScale::set(2);
+    }
+    void TearDown() override { platform::DisplayScale::set(1); }
+
+    // A 10 x 10 picture whose every pixel differs: blue 20 x, green 20 y, red 0x33.
+    void makePicture() {
+        pixels.resize(10 * 10 * 3);
+        rows.resize(10);
+        for (int y = 0; y < 10; ++y) {
+            rows[y] = &pixels[30 * y];
+            for (int x = 0; x < 10; ++x)
+                rows[y][3 * x] = 20 * x, rows[y][3 * x + 1] = 20 * y, rows[y][3 * x + 2] = 0x33;
+        }
+    }
+    static int pictureColour(int x, int y) { return 0x33 | (20 * y) << 8 | (20 * x) << 16; }
+
+    std::vector<unsigned char> pixels;
+    std::vector<unsigned char*> rows;
+};
+
+}  // namespace
+
+TEST_F(ScaledFormTest, TheWindowIsTwiceTheClientSizeWhileSizesAndPlacesStayDesigned) {
+    RecordingForm form;
+    form.setClientSize(40, 30);
+    form.setPosition(100, 50);
+    form.show();
+    app.processMessages();
+    EXPECT_EQ(form.clientWidth(), 40);
+    EXPECT_EQ(form.left(), 100);
+    EXPECT_EQ(form.top(), 50);
+    EXPECT_NE(TestInput::windowPixel(form, 79, 59), -1);
+    EXPECT_EQ(TestInput::windowPixel(form, 80, 0), -1);
+    EXPECT_EQ(TestInput::windowPixel(form, 0, 60), -1);
+    EXPECT_EQ(form.clientToScreen(5, 6).x, 105);
+    EXPECT_EQ(form.clientToScreen(5, 6).y, 56);
+    EXPECT_EQ(form.screenToClient({90, 60}).x, -10);
+    EXPECT_EQ(form.screenToClient({90, 60}).y, 10);
+    const int designedWidth = platform::Screen::width();
+    platform::DisplayScale::set(1);
+    EXPECT_EQ(designedWidth, platform::Screen::width() / 2);
+}
+
+TEST_F(ScaledFormTest, EveryDesignedPixelIsATwoByTwoBlockCutToTheDesignedClipAndWindow) {
+    RecordingForm form;
+    form.setClientSize(40, 30);
+    form.setColour(0x102030);
+    form.show();
+    app.processMessages();
+    makePicture();
+    form.canvas().setClip({8, 8, 12, 11});
+    form.canvas().draw(5, 5, {rows.data(), 10, 10});
+    form.canvas().clearClip();
+    form.canvas().draw(35, 25, {rows.data(), 10, 10});
+    for (int py = 0; py < 60; ++py)
+        for (int px = 0; px < 80; ++px) {
+            const int x = px / 2, y = py / 2;
+            int expected = 0x102030;
+            if (x >= 8 && x < 12 && y >= 8 && y < 11) expected = pictureColour(x - 5, y - 5);
+            if (x >= 35 && y >= 25) expected = pictureColour(x - 35, y - 25);
+            ASSERT_EQ(TestInput::windowPixel(form, px, py), expected) << px << "," << py;
+        }
+    // A fill covers whole blocks of the clip too.
+    form.canvas().setClip({1, 2, 3, 4});
+    static_cast<platform::FormCanvas&>(form.canvas()).fill(0x445566);
+    EXPECT_EQ(TestInput::windowPixel(form, 2, 4), 0x445566);
+    EXPECT_EQ(TestInput::windowPixel(form, 5, 7), 0x445566);
+    EXPECT_EQ(TestInput::windowPixel(form, 6, 7), 0x102030);
+    EXPECT_EQ(TestInput::windowPixel(form, 5, 8), 0x102030);
+    EXPECT_EQ(TestInput::windowPixel(form, 1, 4), 0x102030);
+}
+
+TEST_F(ScaledFormTest, MousePositionsAreWindowPixelsHalvedAndRoundedDown) {
+    RecordingForm form;
+    form.setClientSize(40, 30);
+    form.setPosition(100, 50);
+    form.show();
+    TestInput::mouseMoveToWindowPixel(form, 7, 9);
+    app.processMessages();
+    EXPECT_EQ(form.lastX, 3);
+    EXPECT_EQ(form.lastY, 4);
+    EXPECT_EQ(platform::Cursor::position().x, 103);  // (200 + 7) / 2
+    EXPECT_EQ(platform::Cursor::position().y, 54);   // (100 + 9) / 2
+    platform::Point client = form.screenToClient(platform::Cursor::position());
+    EXPECT_EQ(client.x, 3);
+    EXPECT_EQ(client.y, 4);
+    // Left of and above the window, the pixel belongs to the block before the first.
+    TestInput::mouseMoveToWindowPixel(form, -1, -3);
+    app.processMessages();
+    EXPECT_EQ(form.lastX, -1);
+    EXPECT_EQ(form.lastY, -2);
+    EXPECT_EQ(platform::Cursor::position().x, 99);
+    // Presses and the wheel given in client pixels come back as the same client pixels.
+    TestInput::mouseDown(form, MouseButton::left, 12, 29);
+    app.processMessages();
+    EXPECT_EQ(form.lastX, 12);
+    EXPECT_EQ(form.lastY, 29);
+    TestInput::mouseUp(form, MouseButton::left, 12, 29);
+    TestInput::mouseWheel(form, -2, 39, 0);
+    app.processMessages();
+    EXPECT_EQ(form.calls.back(), "wheel");
+    EXPECT_EQ(form.lastSteps, -2);
+    EXPECT_EQ(form.lastX, 39);
+    EXPECT_EQ(form.lastY, 0);
+    client = form.screenToClient(platform::Cursor::position());
+    EXPECT_EQ(client.x, 39);
 }

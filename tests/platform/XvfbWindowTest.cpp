@@ -1,4 +1,5 @@
-// A real window on a real X server: mapping, drawing on the screen, mouse and keys from xdotool.
+// A real window on a real X server: mapping, drawing on the screen, mouse and keys from xdotool,
+// at the designed size and at the scale the server's dpi asks for.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -15,7 +16,9 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Cursor.h"
+#include "platform/DisplayScale.h"
 #include "platform/Form.h"
+#include "platform/Screen.h"
 
 extern char** environ;
 
@@ -75,6 +78,8 @@ class ProbeForm : public platform::Form {
   public:
     int paints = 0, downs = 0;
     int downX = -1, downY = -1;
+    std::vector<int> wheelSteps;
+    platform::Point wheelAt{-1, -1};
     std::vector<int> keys;
     platform::PixelRows square;  // drawn at (10, 10) over the background on every paint
 
@@ -90,6 +95,23 @@ class ProbeForm : public platform::Form {
         downY = y;
     }
     void FormKeyDown(int key, platform::ShiftState) override { keys.push_back(key); }
+    void FormMouseWheel(platform::ShiftState, int steps, int x, int y) override {
+        wheelSteps.push_back(steps);
+        wheelAt = {x, y};
+    }
+};
+
+// A 20 x 20 green square, for ProbeForm::square.
+struct GreenSquare {
+    std::vector<unsigned char> pixels = std::vector<unsigned char>(20 * 20 * 3, 0);
+    std::vector<unsigned char*> rows = std::vector<unsigned char*>(20);
+    GreenSquare() {
+        for (int i = 0; i < 400; ++i)
+            pixels[3 * i + 1] = 0xFF;
+        for (int y = 0; y < 20; ++y)
+            rows[y] = &pixels[60 * y];
+    }
+    platform::PixelRows picture() { return {rows.data(), 20, 20}; }
 };
 
 // Processes messages until the condition holds, for at most about five seconds.
@@ -114,13 +136,8 @@ void realWindowChecks() {
     form.setColour(0x0000FF);  // red
     form.show();
     ASSERT_TRUE(processUntil([&] { return form.paints > 0; }));
-    std::vector<unsigned char> green(20 * 20 * 3, 0);
-    std::vector<unsigned char*> rows(20);
-    for (int i = 0; i < 400; ++i)
-        green[3 * i + 1] = 0xFF;
-    for (int y = 0; y < 20; ++y)
-        rows[y] = &green[60 * y];
-    form.square = {rows.data(), 20, 20};
+    GreenSquare green;
+    form.square = green.picture();
     form.invalidate();
     const int painted = form.paints;
     ASSERT_TRUE(processUntil([&] { return form.paints > painted; }));
@@ -145,21 +162,66 @@ void realWindowChecks() {
     EXPECT_EQ(form.keys, (std::vector<int>{0x6B, 0x20}));
 }
 
-}  // namespace
-
-TEST(RealWindow, ShowsDrawsAndTakesInputUnderXvfb) {
-    if (std::getenv("BREVANT_XVFB_CHILD")) {
-        realWindowChecks();
-        return;
+// The same at a display scale of 2 that the X server's Xft.dpi resource asks for: the window is
+// twice its size in blocks of 2 x 2, and the pointer names whole designed pixels, also when the
+// window is moved to a place that is not a whole number of designed pixels.
+void scaledWindowChecks() {
+    auto& app = platform::Application::instance();
+    ASSERT_TRUE(app.startVideo());
+    EXPECT_EQ(platform::DisplayScale::factor(), 2);
+    EXPECT_EQ(platform::DisplayScale::description(), "scale 2 (from Xft.dpi)");
+    EXPECT_EQ(platform::Screen::width(), 320);
+    ProbeForm form;
+    form.setClientSize(60, 40);
+    form.setPosition(30, 40);
+    form.setColour(0x0000FF);
+    GreenSquare green;
+    form.square = green.picture();
+    form.show();
+    ASSERT_TRUE(processUntil([&] { return form.paints > 0; }));
+    for (int pass = 0; pass < 20; ++pass) {
+        app.processMessages();
+        platform::sleepMilliseconds(10);
     }
-    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("import"))
-        GTEST_SKIP() << "Xvfb, xdotool or ImageMagick is not installed";
+    // The square covers designed pixels 10..29 of the window at (60, 80) on the screen.
+    EXPECT_EQ(screenPixel(60 + 20, 80 + 20), "00FF00");
+    EXPECT_EQ(screenPixel(60 + 59, 80 + 59), "00FF00");
+    EXPECT_EQ(screenPixel(60 + 19, 80 + 20), "FF0000");
+    EXPECT_EQ(screenPixel(60 + 60, 80 + 59), "FF0000");
+    EXPECT_EQ(screenPixel(60 + 119, 80 + 79), "FF0000");
+    EXPECT_EQ(screenPixel(60 + 120, 80 + 40), "000000");
+
+    const std::string id = std::to_string(form.nativeId());
+    ASSERT_EQ(std::system(("xdotool windowmove " + id + " 63 83").c_str()), 0);
+    ASSERT_TRUE(processUntil([&] { return form.left() == 31 && form.top() == 41; }));
+    ASSERT_EQ(std::system("xdotool mousemove 70 92 click 1"), 0);
+    ASSERT_TRUE(processUntil([&] { return form.downs > 0; }));
+    EXPECT_EQ(form.downX, 3);  // (70 - 63) / 2
+    EXPECT_EQ(form.downY, 4);  // (92 - 83) / 2
+    const platform::Point client = form.screenToClient(platform::Cursor::position());
+    EXPECT_EQ(client.x, 3);
+    EXPECT_EQ(client.y, 4);
+
+    ASSERT_EQ(std::system("xdotool mousemove 101 110 click 4 click 5 click 5"), 0);
+    ASSERT_TRUE(processUntil([&] { return form.wheelSteps.size() >= 3; }));
+    EXPECT_EQ(form.wheelSteps, (std::vector<int>{1, -1, -1}));
+    EXPECT_EQ(form.wheelAt.x, 19);  // (101 - 63) / 2
+    EXPECT_EQ(form.wheelAt.y, 13);  // (110 - 83) / 2
+}
+
+// Starts Xvfb, runs the desktop command `prepare` on it, and runs the named test of this binary
+// in a child process there, with the extra environment. True when the child passed.
+::testing::AssertionResult passesOnXvfb(const std::string& test,
+                                        const std::vector<std::string>& extraEnv,
+                                        const std::string& prepare = "") {
     const int display = freeDisplay();
-    ASSERT_GE(display, 0);
+    if (display < 0) return ::testing::AssertionFailure() << "no free display number";
     const std::string name = ":" + std::to_string(display);
+    // Without -noreset the server would forget the resources `prepare` set as soon as that
+    // command disconnects.
     const pid_t server =
-        spawn({"Xvfb", name, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {});
-    ASSERT_GT(server, 0);
+        spawn({"Xvfb", name, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"}, {});
+    if (server <= 0) return ::testing::AssertionFailure() << "Xvfb did not start";
     const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
     for (int i = 0; i < 500 && !exists(socket); ++i)
         platform::sleepMilliseconds(10);
@@ -171,15 +233,49 @@ TEST(RealWindow, ShowsDrawsAndTakesInputUnderXvfb) {
         std::fclose(file);
     }
     int status = -1;
-    if (exists(socket)) {
-        const pid_t child = spawn({"/proc/self/exe", "--gtest_filter=RealWindow.*"},
-                                  {"DISPLAY=" + name, "SDL_VIDEODRIVER=x11", "BREVANT_XVFB_CHILD=1",
-                                   "LSAN_OPTIONS=suppressions=" + suppressions});
+    const bool up = exists(socket);
+    if (up && !prepare.empty()) std::system(("DISPLAY=" + name + " " + prepare).c_str());
+    if (up) {
+        std::vector<std::string> env = {"DISPLAY=" + name, "SDL_VIDEODRIVER=x11",
+                                        "BREVANT_XVFB_CHILD=1",
+                                        "LSAN_OPTIONS=suppressions=" + suppressions};
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        const pid_t child = spawn({"/proc/self/exe", "--gtest_filter=" + test}, env);
         if (child > 0) waitpid(child, &status, 0);
     }
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
     std::remove(suppressions.c_str());
-    ASSERT_TRUE(exists(socket) || status != -1) << "Xvfb did not start";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (!up) return ::testing::AssertionFailure() << "Xvfb did not start";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the checks on Xvfb failed";
+}
+
+bool haveDeskTools() {
+    return onPath("Xvfb") && onPath("xdotool") && onPath("import") && onPath("xprop");
+}
+
+}  // namespace
+
+TEST(RealWindow, ShowsDrawsAndTakesInputUnderXvfb) {
+    if (std::getenv("BREVANT_XVFB_CHILD")) {
+        realWindowChecks();
+        return;
+    }
+    if (!haveDeskTools()) GTEST_SKIP() << "Xvfb, xdotool, x11-utils or ImageMagick is missing";
+    EXPECT_TRUE(passesOnXvfb("RealWindow.ShowsDrawsAndTakesInputUnderXvfb", {}));
+}
+
+// The scale comes from the server's resources: a desktop's own scale and the program's are
+// cleared (an empty variable counts as unset).
+TEST(RealWindow, AtTheScaleOfTheServersDpiDrawsBlocksAndNamesWholeDesignedPixels) {
+    if (std::getenv("BREVANT_XVFB_CHILD")) {
+        scaledWindowChecks();
+        return;
+    }
+    if (!haveDeskTools()) GTEST_SKIP() << "Xvfb, xdotool, x11-utils or ImageMagick is missing";
+    EXPECT_TRUE(passesOnXvfb(
+        "RealWindow.AtTheScaleOfTheServersDpiDrawsBlocksAndNamesWholeDesignedPixels",
+        {"BREVANT_SCALE=", "GDK_SCALE="},
+        "xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER 'Xft.dpi:\t192\n'"));
 }

@@ -1,4 +1,4 @@
-// ShadeFader: geometry, track ticks, drawing at the bound value, and press and drag.
+// ShadeFader: geometry, track ticks, drawing at the bound value, press and drag, the wheel.
 #include "shadeui/ShadeFader.h"
 
 #include <gtest/gtest.h>
@@ -162,4 +162,32 @@ TEST_F(ShadeFaderTest, GrabbingAValueBeyondTheEndsFollowsAtOnce) {
     EXPECT_EQ(value, 1);
     EXPECT_TRUE(fader.drag(30, top + 10, false));
     EXPECT_DOUBLE_EQ(value, 0.9);
+}
+
+// The wheel reacts where a press does, moves the value by its step without capturing the
+// fader, redraws it, and stops at the ends; a value beyond an end comes back inside at once.
+TEST_F(ShadeFaderTest, WheelStepsTheValueOverTheActiveAreaAndStopsAtTheEnds) {
+    fader.wheelStep = 0.02;
+    const int knobBefore = fader.knobCentreY(0.5);
+    EXPECT_TRUE(fader.wheel(30, 100, 3));
+    EXPECT_DOUBLE_EQ(value, 0.56);
+    EXPECT_EQ(window.clips.size(), 1u);
+    const int centreX = (fader.rect.Left + fader.rect.Right) / 2;
+    EXPECT_EQ(pixelAt(raster, centreX, fader.knobCentreY(0.56)), 0);  // the knob's index line
+    EXPECT_NE(fader.knobCentreY(0.56), knobBefore);
+    EXPECT_EQ(capturedFader, nullptr);
+    EXPECT_TRUE(fader.wheel(fader.rect.Right, fader.rect.Bottom, -1));
+    EXPECT_DOUBLE_EQ(value, 0.54);
+    EXPECT_FALSE(fader.wheel(30, fader.rect.Top + 15, 1));  // the caption band
+    EXPECT_FALSE(fader.wheel(fader.rect.Left - 1, 100, 1));
+    EXPECT_FALSE(fader.wheel(30, 100, 0));
+    EXPECT_DOUBLE_EQ(value, 0.54);
+    EXPECT_EQ(window.clips.size(), 2u);
+    value = 0.99;
+    EXPECT_TRUE(fader.wheel(30, 100, 1));
+    EXPECT_EQ(value, 1.0);
+    EXPECT_FALSE(fader.wheel(30, 100, 5));
+    value = 1.7;
+    EXPECT_TRUE(fader.wheel(30, 100, -1));
+    EXPECT_EQ(value, 1.0);
 }

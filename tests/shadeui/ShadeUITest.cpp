@@ -34,6 +34,9 @@ class HostForm : public platform::Form {
     void FormMouseDown(MouseButton, platform::ShiftState, int, int) override { ui.mouseDown(); }
     void FormMouseMove(platform::ShiftState, int, int) override { ui.mouseMove(); }
     void FormMouseUp(MouseButton, platform::ShiftState, int, int) override { ui.mouseUp(); }
+    void FormMouseWheel(platform::ShiftState, int steps, int, int) override {
+        ui.mouseWheel(steps);
+    }
 
   private:
     ShadeUI& ui;
@@ -266,6 +269,33 @@ TEST_F(ShadeUITest, PressedFaderKeepsChangingWhereverTheMouseGoesUntilRelease) {
     move(56, knobY);
     EXPECT_EQ(value, 0.0);
     EXPECT_EQ(changes, 2);
+}
+
+// The wheel changes the fader under the pointer by that fader's step and reports it as a drag
+// would, marked as the wheel's; over anything else it reports nothing.
+TEST_F(ShadeUITest, WheelOverAFaderReportsTheChangeAndElsewhereNothing) {
+    attachMain();
+    double tempo = 0.4, volume = 0.5;
+    std::vector<std::pair<void*, bool>> reports;
+    ui.beginControls([&] { reports.push_back({ui.changedVariable(), ui.wheelTurned()}); }, nullptr);
+    ui.setX(40).setY(60).setHeight(100).addFader("Tempo", &tempo, 0, 10, -1, 0.005);
+    ui.advanceX(19).addFader("Volume", &volume, 0, 10, -1, 0.02);
+    const platform::Rect t = ui.faders.items[0].rect, v = ui.faders.items[1].rect;
+    TestInput::mouseWheel(form, 2, t.Left + 5, t.Bottom - 5);
+    TestInput::mouseWheel(form, -1, v.Right, v.Top + 16);
+    TestInput::mouseWheel(form, 3, 200, 100);                // beside the faders
+    TestInput::mouseWheel(form, 3, v.Left + 5, v.Top + 15);  // the caption band
+    app.processMessages();
+    EXPECT_DOUBLE_EQ(tempo, 0.41);
+    EXPECT_DOUBLE_EQ(volume, 0.48);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0], std::make_pair(static_cast<void*>(&tempo), true));
+    EXPECT_EQ(reports[1], std::make_pair(static_cast<void*>(&volume), true));
+    // A drag after the wheel is a drag again.
+    press(t.Left + 5, ui.faders.items[0].knobCentreY(tempo) - 30);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_FALSE(reports[2].second);
+    EXPECT_EQ(capturedFader, &ui.faders.items[0]);
 }
 
 TEST_F(ShadeUITest, PressWhileThePopupMenuShowsOnlyClosesIt) {

@@ -50,11 +50,12 @@ make_app_dir() {
     return 0
 }
 
-# Starts the program from APP_DIR with the disk audio driver recording into audio.raw.
+# Starts the program from APP_DIR with the disk audio driver recording into audio.raw. The
+# arguments are more of its environment (NAME=value).
 start_app() {
     env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" \
         DISPLAY="$DISPLAY" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk \
-        SDL_DISKAUDIOFILE="$APP_DIR/audio.raw" "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
+        SDL_DISKAUDIOFILE="$APP_DIR/audio.raw" "$@" "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
     APP_PID=$!
 }
 
