@@ -4,9 +4,9 @@
 set -e
 
 purpose="${1:-run}"
-build="g++ cmake make pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev"
+build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libfreetype-dev libfontconfig-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
-tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils"
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils pulseaudio pulseaudio-utils"
 case "$purpose" in
   run)   wanted="$build $fonts" ;;
   test)  wanted="$build $fonts $tests" ;;
