@@ -70,7 +70,9 @@ class Metronome : public TextStream {
     void tick();
     void rebuildIfRequested();
     void switchIfPending();
-    // The position in beats within the sounding bar, 0 <= value < its beats.
+    // The position in beats within the sounding bar that is being heard now, 0 <= value < its
+    // beats; -1 after a start until its first sample is heard. The output's latency lies
+    // between the mixer and the ear, so this trails the bar switch's own position by it.
     double beatPosition();
 
     void exchange() override;
@@ -81,6 +83,7 @@ class Metronome : public TextStream {
   private:
     AudioEngine& audio;
     AnsiString fallbackPath;
+    std::uint64_t startFrame = 0;  // the output frame at which the bar last started from its top
 
     void loadSettings();
     void renderSampleBeat(int start, int maxBytes, bool accented);

@@ -102,3 +102,21 @@ TEST_F(BeatDialTest, TheSoundingBeatLightsAndFadesWhenAsked) {
     ASSERT_TRUE(g > 0 && g < 0.5);
     EXPECT_EQ(pixelAt(frame(), 164, 94), mixColour(label, yellow, float((1 - g) * (1 - g))));
 }
+
+// Behind a 40 ms output buffer the first click is heard 40 ms after the start: until then the
+// first marker stays dark, and it lights the moment the click reaches the ear.
+TEST_F(BeatDialTest, TheFirstBeatLightsWhenItsClickIsHeardNotWhenItIsMixed) {
+    m().beats = 4;
+    setBpm(120);
+    static_cast<platform::OfflineSoundDevice*>(AudioEngine::device())->setLatency(1764);
+    start();
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);
+    play(1763);
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);
+    play(1);
+    EXPECT_EQ(pixelAt(frame(), 94, 24), yellow);
+    play(22049);  // the second click is mixed, and heard one sample later
+    EXPECT_EQ(pixelAt(frame(), 164, 94), label);
+    play(1);
+    EXPECT_EQ(pixelAt(frame(), 164, 94), yellow);
+}
