@@ -222,16 +222,18 @@ bool PulseSoundDevice::openStream() {
     pa_stream_set_moved_callback(stream, &PulseSoundDevice::onMoved, this);
     // The whole latency is asked for, output included (ADJUST_LATENCY); the server splits it
     // between its device buffer and ours. A quarter of it per request keeps the stream full.
+    // Without prebuffering a stream that ran dry plays on at once, and what comes too late is
+    // dropped: the beat grid stays on the output's clock instead of moving later by the gap.
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength =
         static_cast<std::uint32_t>(pa_usec_to_bytes(latencyMs * PA_USEC_PER_MSEC, &spec));
-    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.prebuf = 0;
     attr.minreq = attr.tlength / 4;
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY |
-        (wantCorked ? PA_STREAM_START_CORKED : 0));
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                       PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
     if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) == 0)
         return true;
     dropStream();
@@ -282,7 +284,6 @@ bool PulseSoundDevice::streamFailed() {
 // A buffer played once that has ended leaves silence; once the stream holds nothing else the
 // stream is corked, without emptying it, so that nothing audible is cut.
 void PulseSoundDevice::fill(std::size_t bytes) {
-    askForRealtime();
     const std::size_t frameBytes = 2u * static_cast<std::size_t>(streamChannels);
     while (bytes >= frameBytes) {
         void* data = nullptr;
@@ -307,8 +308,20 @@ void PulseSoundDevice::applyCork(bool cork, bool flush) {
     wantCorked = cork;
     idleFrames = 0;
     if (!streamReady()) return;  // a stream opened later starts in this state
-    dropOperation(pa_stream_cork(stream, cork ? 1 : 0, nullptr, nullptr));
+    if (!cork) {
+        uncork();
+        return;
+    }
+    dropOperation(pa_stream_cork(stream, 1, nullptr, nullptr));
     if (flush) dropOperation(pa_stream_flush(stream, nullptr, nullptr));
+}
+
+// The stream does not wait for data before it plays, so it is given what it asks for first:
+// otherwise the start of the bar would arrive late and be dropped.
+void PulseSoundDevice::uncork() {
+    const std::size_t writable = pa_stream_writable_size(stream);
+    if (writable != static_cast<std::size_t>(-1)) fill(writable);
+    dropOperation(pa_stream_cork(stream, 0, nullptr, nullptr));
 }
 
 // A stop silences at once: what the stream still holds of the bar is thrown away.
@@ -419,10 +432,8 @@ void PulseSoundDevice::onStreamState(pa_stream* stream, void* self) {
     auto* device = static_cast<PulseSoundDevice*>(self);
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
-        // A buffer may have started or stopped while the stream was being made.
-        if ((pa_stream_is_corked(stream) == 1) != device->wantCorked)
-            dropOperation(pa_stream_cork(stream, device->wantCorked ? 1 : 0, nullptr, nullptr));
         device->noteStreamOpened();
+        if (!device->wantCorked) device->uncork();
         if (device->lost) device->note("sound back");
         device->lost = false;
         return;
@@ -433,14 +444,18 @@ void PulseSoundDevice::onStreamState(pa_stream* stream, void* self) {
 }
 
 void PulseSoundDevice::onWrite(pa_stream* /*stream*/, std::size_t bytes, void* self) {
-    static_cast<PulseSoundDevice*>(self)->fill(bytes);
+    auto* device = static_cast<PulseSoundDevice*>(self);
+    device->askForRealtime();
+    device->fill(bytes);
 }
 
 // Counted, and noted at 1, 2, 4, 8, ... so that a run of them cannot flood the messages.
 void PulseSoundDevice::onUnderflow(pa_stream* /*stream*/, void* self) {
     auto* device = static_cast<PulseSoundDevice*>(self);
     const unsigned count = ++device->underrunCount;
-    if ((count & (count - 1)) == 0) device->note("sound buffer ran dry (%u times so far)", count);
+    if ((count & (count - 1)) == 0)
+        device->note("sound buffer ran dry (%u times so far; %.2f s of output mixed)", count,
+                     static_cast<double>(device->framesMixed()) / sampleRate);
 }
 
 void PulseSoundDevice::onMoved(pa_stream* stream, void* self) {

@@ -98,6 +98,7 @@ class PulseSoundDevice : public SoundDevice {
     bool streamFailed();
     void fill(std::size_t bytes);
     void applyCork(bool cork, bool flush);
+    void uncork();
     void activityChanged() override;
     void supervise();
     void scheduleSupervisor();

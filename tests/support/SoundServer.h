@@ -94,13 +94,20 @@ class SoundServer {
         return out;
     }
 
-    // Records the null sink's monitor as 16-bit stereo 44100 Hz frames into the file.
+    // Records the null sink's monitor as 16-bit stereo 44100 Hz frames into the file; returns
+    // once the recording runs (at most ten seconds).
     bool startRecording(const std::string& path) {
         if (server <= 0 || recorder > 0) return false;
         recorder = spawn({"parec", "--device=out.monitor", "--format=s16le", "--rate=44100",
                           "--channels=2", "--raw", "--latency-msec=20"},
                          path);
-        return recorder > 0;
+        // The recorder runs once the monitor's frames (silence at first) reach the file.
+        struct stat info {};
+        for (int i = 0; i < 500 && recorder > 0; i++) {
+            if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
     }
 
     void stopRecording() {
