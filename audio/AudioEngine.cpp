@@ -48,6 +48,7 @@ platform::SoundDevice* AudioEngine::device() {
 void AudioEngine::closeDevice() {
     if (state.device == nullptr) return;
     if (state.primary) state.device->releasePrimaryBuffer();
+    passMessages(*state.device);
     delete state.device;
     state = DeviceState{};
 }

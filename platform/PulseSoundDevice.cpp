@@ -93,6 +93,9 @@ bool PulseSoundDevice::setPrimaryFormat(int channels, int rate, int bits) {
 void PulseSoundDevice::releasePrimaryBuffer() {
     if (mainloop == nullptr) return;
     lock();
+    if (streamChannels != 0)
+        note("sound stream closed after %.1f s of output mixed and %u underruns",
+             static_cast<double>(framesMixed()) / sampleRate, underrunCount);
     dropStream();
     streamChannels = 0;
     outputChannels = 0;
