@@ -189,9 +189,11 @@ void Metronome::restart() {
     if (!running) return;
     renderBar();
     audio.loadSound(pcmBar, barLength, 1);
+    // Under the lock nothing is mixed between the two calls but the bar itself, from its top (an
+    // output may take its first frames at once).
     AudioEngine::Lock lock(audio);
-    audio.playSound(0, gain(), 0.0, 1.0, true);
     startFrame = audio.mixedFrames();
+    audio.playSound(0, gain(), 0.0, 1.0, true);
 }
 
 void Metronome::tick() {
