@@ -84,7 +84,7 @@ bool PulseSoundDevice::setPrimaryFormat(int channels, int rate, int bits) {
     wantCorked = !anyPlaying();
     const bool opened = stream != nullptr || openStream();
     unlock();
-    if (opened && waitFor(&PulseSoundDevice::streamReady, &PulseSoundDevice::streamFailed))
+    if (opened && waitFor(&PulseSoundDevice::streamIsReady, &PulseSoundDevice::streamFailed))
         return true;
     releasePrimaryBuffer();
     return false;
@@ -118,7 +118,7 @@ int PulseSoundDevice::latencyFrames() {
     lock();
     pa_usec_t usec = 0;
     int negative = 0;
-    if (streamReady() && pa_stream_get_latency(stream, &usec, &negative) == 0)
+    if (streamIsReady() && pa_stream_get_latency(stream, &usec, &negative) == 0)
         lastLatency = negative != 0 ? 0 : framesOfUsec(usec);
     const int frames = lastLatency;
     unlock();
@@ -133,6 +133,13 @@ unsigned PulseSoundDevice::underruns() {
 }
 
 bool PulseSoundDevice::streamReady() {
+    lock();
+    const bool ready = streamIsReady();
+    unlock();
+    return ready;
+}
+
+bool PulseSoundDevice::streamIsReady() {
     return stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY;
 }
 
@@ -310,7 +317,7 @@ void PulseSoundDevice::applyCork(bool cork, bool flush) {
     if (cork == wantCorked) return;
     wantCorked = cork;
     idleFrames = 0;
-    if (!streamReady()) return;  // a stream opened later starts in this state
+    if (!streamIsReady()) return;  // a stream opened later starts in this state
     if (!cork) {
         uncork();
         return;

@@ -93,6 +93,7 @@ class PulseSoundDevice : public SoundDevice {
     bool openStream();
     void dropStream();
     bool waitFor(bool (PulseSoundDevice::*ready)(), bool (PulseSoundDevice::*failed)());
+    bool streamIsReady();
     bool contextReady();
     bool contextFailed();
     bool streamFailed();
