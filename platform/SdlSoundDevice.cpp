@@ -99,10 +99,6 @@ void SdlSoundDevice::activityChanged() {
     if (deviceId != 0) SDL_PauseAudioDevice(deviceId, anyPlaying() ? 0 : 1);
 }
 
-bool SdlSoundDevice::outputRunning() const {
-    return deviceId != 0 && SDL_GetAudioDeviceStatus(deviceId) != SDL_AUDIO_STOPPED;
-}
-
 // SDL marks an output whose device went away as stopped (and posts SDL_AUDIODEVICEREMOVED); the
 // status is enough to notice it here, without a route from the event queue.
 void SdlSoundDevice::service() {

@@ -40,8 +40,6 @@ class SdlSoundDevice : public SoundDevice {
 
     // The name of the audio driver SDL chose ("pulseaudio", "disk", ...), or "" before.
     const char* driverName() const;
-    // Whether the output is open and SDL runs it.
-    bool outputRunning() const;
 
   private:
     std::uint32_t deviceId = 0;

@@ -7,7 +7,8 @@
 #
 # It starts a PulseAudio server of its own (user mode, its own runtime folder and socket, a
 # 44100 Hz null sink, trivial resampling) unless PULSE_SERVER names one to use instead (for
-# example a pipewire-pulse started by hand). SOAK_SECONDS sets the long run (600).
+# example a pipewire-pulse started by hand, with a null sink "out"; SOUND_SERVER_PID then names
+# the process whose CPU is measured). SOAK_SECONDS sets the long run (600).
 #
 # Dial-to-ear: earclock (beside this script) records the null sink's monitor through libpulse and
 # stamps each click onset with the wall clock, less what the server still held of it; at the same
@@ -28,7 +29,7 @@ SERVER_PID=
 BUSY_PIDS=
 start_server() {
     if [ -n "${PULSE_SERVER:-}" ]; then
-        SERVER_PID=$(pgrep -n -x pipewire-pulse || pgrep -n -x pulseaudio)
+        SERVER_PID=${SOUND_SERVER_PID:-}
         return 0
     fi
     mkdir -p "$WORK/pa/run" "$WORK/pa/home"
@@ -80,9 +81,10 @@ echo "server: $(pactl info | grep -E '^Server (Name|Version)' | cut -d: -f2 | xa
 # Percent of one core over $2 seconds for the program and the server, side by side.
 cpu_pair() {
     local a0 b0 a1 b1
-    a0=$(cpu_ticks "$APP_PID"); b0=$(cpu_ticks "$SERVER_PID")
+    a0=$(cpu_ticks "$APP_PID"); b0=$(cpu_ticks "${SERVER_PID:-self}")
     sleep "$1"
-    a1=$(cpu_ticks "$APP_PID"); b1=$(cpu_ticks "$SERVER_PID")
+    a1=$(cpu_ticks "$APP_PID"); b1=$(cpu_ticks "${SERVER_PID:-self}")
+    [ -z "$SERVER_PID" ] && b1=$b0
     awk -v a=$((a1 - a0)) -v b=$((b1 - b0)) -v t="$TICKS" -v s="$1" \
         'BEGIN { printf "program %.2f %%, server %.2f %% of one core", 100 * a / t / s, 100 * b / t / s }'
 }
