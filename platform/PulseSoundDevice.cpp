@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -214,6 +215,25 @@ void PulseSoundDevice::dropContext() {
     context = nullptr;
 }
 
+// The whole latency is asked for, output included (ADJUST_LATENCY); the server splits it between
+// its device buffer and ours. A quarter of it per request keeps the stream full. Without
+// prebuffering a stream that ran dry plays on at once, and what comes too late is dropped: the
+// beat grid stays on the output's clock instead of moving later by the gap.
+pa_buffer_attr PulseSoundDevice::bufferAttributes() const {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = sampleRate;
+    spec.channels = static_cast<std::uint8_t>(streamChannels);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength =
+        static_cast<std::uint32_t>(pa_usec_to_bytes(latencyMs * PA_USEC_PER_MSEC, &spec));
+    attr.prebuf = 0;
+    attr.minreq = attr.tlength / 4;
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    return attr;
+}
+
 bool PulseSoundDevice::openStream() {
     if (!contextReady() || streamChannels == 0) return false;
     pa_sample_spec spec{};
@@ -230,17 +250,7 @@ bool PulseSoundDevice::openStream() {
     pa_stream_set_write_callback(stream, &PulseSoundDevice::onWrite, this);
     pa_stream_set_underflow_callback(stream, &PulseSoundDevice::onUnderflow, this);
     pa_stream_set_moved_callback(stream, &PulseSoundDevice::onMoved, this);
-    // The whole latency is asked for, output included (ADJUST_LATENCY); the server splits it
-    // between its device buffer and ours. A quarter of it per request keeps the stream full.
-    // Without prebuffering a stream that ran dry plays on at once, and what comes too late is
-    // dropped: the beat grid stays on the output's clock instead of moving later by the gap.
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength =
-        static_cast<std::uint32_t>(pa_usec_to_bytes(latencyMs * PA_USEC_PER_MSEC, &spec));
-    attr.prebuf = 0;
-    attr.minreq = attr.tlength / 4;
-    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr attr = bufferAttributes();
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                        PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
@@ -460,8 +470,35 @@ void PulseSoundDevice::onWrite(pa_stream* /*stream*/, std::size_t bytes, void* s
 }
 
 // Counted, and noted at 1, 2, 4, 8, ... so that a run of them cannot flood the messages.
+// A machine too busy to keep the stream full gets a longer one: half as long again, at most
+// every two seconds (one stall often runs the stream dry several times), up to 200 ms. The dial
+// follows, since it reads the server's own latency figure.
+void PulseSoundDevice::growBuffer() {
+    const std::uint32_t now = clockMilliseconds();
+    if (latencyMs >= maxLatencyMs || now - lastGrowth < growthIntervalMs) return;
+    lastGrowth = now;
+    latencyMs = std::min(maxLatencyMs, latencyMs * 3 / 2);
+    const pa_buffer_attr attr = bufferAttributes();
+    dropOperation(pa_stream_set_buffer_attr(stream, &attr, &PulseSoundDevice::onBufferGrown, this));
+}
+
+void PulseSoundDevice::onBufferGrown(pa_stream* stream, int success, void* self) {
+    auto* device = static_cast<PulseSoundDevice*>(self);
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    if (success == 0 || attr == nullptr || device->stream != stream) return;
+    const int frameBytes = 2 * device->streamChannels;
+    device->bufferFrames = static_cast<int>(attr->tlength) / frameBytes;
+    device->requestFrames = static_cast<int>(attr->minreq) / frameBytes;
+    device->period = device->requestFrames;
+    device->note(
+        "sound buffer raised after underruns: target latency %d ms, buffer %d frames "
+        "(%.1f ms)",
+        device->latencyMs, device->bufferFrames, 1000.0 * device->bufferFrames / sampleRate);
+}
+
 void PulseSoundDevice::onUnderflow(pa_stream* /*stream*/, void* self) {
     auto* device = static_cast<PulseSoundDevice*>(self);
+    device->growBuffer();
     const unsigned count = ++device->underrunCount;
     if ((count & (count - 1)) == 0)
         device->note("sound buffer ran dry (%u times so far; %.2f s of output mixed)", count,

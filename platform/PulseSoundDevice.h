@@ -12,6 +12,7 @@ struct pa_context;
 struct pa_stream;
 struct pa_time_event;
 struct pa_mainloop_api;
+struct pa_buffer_attr;
 
 namespace platform {
 
@@ -21,8 +22,9 @@ namespace platform {
 //
 // The stream holds about latencyMs of sound (40 ms unless BREVANT_LATENCY_MS asks for 10 to
 // 200) and the server asks for a quarter of it at a time, so that a busy machine has tens of
-// milliseconds to run the mixer before the output runs dry. The server's own latency figure,
-// interpolated between its timing reports, tells which mixed frame is being heard.
+// milliseconds to run the mixer before the output runs dry. When it runs dry all the same the
+// buffer grows, up to 200 ms. The server's own latency figure, interpolated between its timing
+// reports, tells which mixed frame is being heard.
 //
 // While no buffer plays the stream is corked and emptied, so the server does no work for it.
 // A lost server (restarted, crashed) or a lost stream (its output removed) is looked after on
@@ -68,6 +70,7 @@ class PulseSoundDevice : public SoundDevice {
     static constexpr int superviseIntervalMs = 1000;
     // A connection that has not become ready in this time is given up and tried again.
     static constexpr int stalledConnectionMs = 5000;
+    static constexpr std::uint32_t growthIntervalMs = 2000;
 
     int latencyMs;
     pa_threaded_mainloop* mainloop = nullptr;
@@ -75,6 +78,7 @@ class PulseSoundDevice : public SoundDevice {
     pa_stream* stream = nullptr;
     pa_time_event* supervisor = nullptr;
     std::uint32_t connectStarted = 0;  // clock milliseconds of the last connection attempt
+    std::uint32_t lastGrowth = 0;      // clock milliseconds when the buffer last grew
     int streamChannels = 0;            // 0 until the output format is set
     int bufferFrames = 0;
     int requestFrames = 0;
@@ -90,6 +94,7 @@ class PulseSoundDevice : public SoundDevice {
     void stopLoop();
     bool connectContext();
     void dropContext();
+    pa_buffer_attr bufferAttributes() const;
     bool openStream();
     void dropStream();
     bool waitFor(bool (PulseSoundDevice::*ready)(), bool (PulseSoundDevice::*failed)());
@@ -101,6 +106,7 @@ class PulseSoundDevice : public SoundDevice {
     void applyCork(bool cork, bool flush);
     void uncork();
     void activityChanged() override;
+    void growBuffer();
     void supervise();
     void scheduleSupervisor();
     void noteStreamOpened();
@@ -111,6 +117,7 @@ class PulseSoundDevice : public SoundDevice {
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
     static void onUnderflow(pa_stream* stream, void* self);
     static void onMoved(pa_stream* stream, void* self);
+    static void onBufferGrown(pa_stream* stream, int success, void* self);
     static void onSupervisor(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
                              void* self);
 };

@@ -206,6 +206,29 @@ TEST_F(PulseSoundDeviceTest, PlaysOnWhenTheServerComesBack) {
     buffer->release();
 }
 
+// A mixer kept from running (here: the device lock held for 300 ms) lets the stream run dry;
+// the device counts it and asks the server for a longer buffer.
+TEST_F(PulseSoundDeviceTest, RunningDryGrowsTheBuffer) {
+    PulseSoundDevice device(40);
+    open(device);
+    const int before = device.grantedBufferFrames();
+    SoundBuffer* buffer = patternBuffer(device);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_TRUE(buffer->play(true));
+    ASSERT_TRUE(waitUntil([&] { return device.framesMixed() > 22050; }));
+    EXPECT_EQ(device.underruns(), 0u);
+    device.lock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    device.unlock();
+    ASSERT_TRUE(waitUntil([&] { return device.grantedBufferFrames() > before; }));
+    EXPECT_GE(device.underruns(), 1u);
+    EXPECT_GT(device.grantedBufferFrames(), before * 5 / 4);
+    const std::vector<std::string> lines = messages(device);
+    EXPECT_TRUE(anyContains(lines, "ran dry"));
+    EXPECT_TRUE(anyContains(lines, "sound buffer raised"));
+    buffer->release();
+}
+
 // A forced SDL driver wins over a server that answers; without one the server is taken; with
 // no server answering, SDL's own order.
 TEST_F(PulseSoundDeviceTest, DefaultDeviceIsTheServerUnlessSdlIsForcedOrNoServerAnswers) {
