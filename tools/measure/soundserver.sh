@@ -6,7 +6,7 @@
 #   tools/measure/soundserver.sh [work folder]     (build first: build/brevant)
 #
 # It starts a PulseAudio server of its own (user mode, its own runtime folder and socket, a
-# 44100 Hz null sink, trivial resampling) unless PULSE_SERVER names one to use instead (for
+# 44100 Hz null sink, trivial resampling, and the idle suspension every desktop setup loads) unless PULSE_SERVER names one to use instead (for
 # example a pipewire-pulse started by hand, with a null sink "out"; SOUND_SERVER_PID then names
 # the process whose CPU is measured). SOAK_SECONDS sets the long run (600).
 #
@@ -36,6 +36,7 @@ start_server() {
     cat >"$WORK/pa/server.pa" <<EOF
 load-module module-native-protocol-unix socket=$WORK/pa/native auth-anonymous=1
 load-module module-null-sink sink_name=out rate=44100 format=s16le channels=2
+load-module module-suspend-on-idle
 set-default-sink out
 EOF
     HOME=$WORK/pa/home XDG_RUNTIME_DIR=$WORK/pa/run pulseaudio -n -F "$WORK/pa/server.pa" \
