@@ -198,8 +198,9 @@ void BeatDial::drawMarkers(int shown, int radius, const Colours& colours) {
     platform::Canvas& canvas = image.canvas();
     const int cx = image.width / 2, cy = image.height / 2;
     const int n = shown == 0 ? 1 : shown;
-    const bool lighting = metronome.running;
-    const double position = lighting ? metronome.beatPosition() : 0.0;
+    // Right after a start nothing of the bar is heard yet (a negative position): no beat lit.
+    const double position = metronome.running ? metronome.beatPosition() : -1.0;
+    const bool lighting = position >= 0.0;
     for (int i = 0; i < n; ++i) {
         const double a = static_cast<double>(i) / n * twoPi;
         const int bx = static_cast<int>(cx + std::sin(a) * radius + 0.5);

@@ -2,11 +2,11 @@
 #include "audio/AudioEngine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "base/Log_.h"
-#include "platform/SdlSoundDevice.h"
 #include "platform/SoundBuffer.h"
 #include "platform/SoundDevice.h"
 
@@ -48,12 +48,13 @@ platform::SoundDevice* AudioEngine::device() {
 void AudioEngine::closeDevice() {
     if (state.device == nullptr) return;
     if (state.primary) state.device->releasePrimaryBuffer();
+    passMessages(*state.device);
     delete state.device;
     state = DeviceState{};
 }
 
 bool AudioEngine::init(void* window, int mode) {
-    return init(window, mode, std::make_unique<platform::SdlSoundDevice>());
+    return init(window, mode, platform::SoundDevice::createDefault());
 }
 
 bool AudioEngine::init(void* window, int mode, std::unique_ptr<platform::SoundDevice> device) {
@@ -63,18 +64,23 @@ bool AudioEngine::init(void* window, int mode, std::unique_ptr<platform::SoundDe
         releaseAllSounds();
         closeDevice();
     }
-    if (device == nullptr || !device->createInterface())
-        return fail("AudioEngine::init(): Failed to create interface");
-    if (!device->setCooperativeLevel(window))
-        return fail("AudioEngine::init(): Failed to set cooperative level");
-    if (!device->createPrimaryBuffer())
-        return fail("AudioEngine::init(): Failed to create primary buffer");
+    if (device == nullptr) return fail("AudioEngine::init(): Failed to create interface");
+    const char* failure = nullptr;
+    if (!device->createInterface())
+        failure = "AudioEngine::init(): Failed to create interface";
+    else if (!device->setCooperativeLevel(window))
+        failure = "AudioEngine::init(): Failed to set cooperative level";
+    else if (!device->createPrimaryBuffer())
+        failure = "AudioEngine::init(): Failed to create primary buffer";
+    else if (!device->setPrimaryFormat(mode < 2 ? 1 : 2, platform::SoundDevice::sampleRate, 16)) {
+        device->releasePrimaryBuffer();
+        failure = "AudioEngine::init(): Failed to set primary buffer format";
+    }
+    // The device's own words say what it tried and what it opened, whatever the outcome.
+    passMessages(*device);
+    if (failure != nullptr) return fail(failure);
     state.device = device.release();
     state.primary = true;
-    if (!state.device->setPrimaryFormat(mode < 2 ? 1 : 2, platform::SoundDevice::sampleRate, 16)) {
-        closeDevice();
-        return fail("AudioEngine::init(): Failed to set primary buffer format");
-    }
     state.initialized = true;
     channels = static_cast<std::int8_t>(mode);
     return true;
@@ -143,6 +149,39 @@ void AudioEngine::setPlayPosition(int index, std::uint32_t bytePosition) {
     if (!state.initialized || index < 0 || index > sounds.top) return;
     platform::SoundBuffer* buffer = sounds.get(index).buffers.get(0);
     if (buffer != nullptr) buffer->setPosition(bytePosition);
+}
+
+std::uint32_t AudioEngine::heardPosition(int index) {
+    if (!state.initialized || index < 0 || index > sounds.top) return 0;
+    platform::SoundBuffer* buffer = sounds.get(index).buffers.get(0);
+    if (buffer == nullptr) return 0;
+    Lock lock(*this);
+    const std::int64_t length = buffer->sizeInBytes() / 2;
+    const std::int64_t heard =
+        static_cast<std::int64_t>(buffer->position() / 2) - state.device->latencyFrames();
+    return static_cast<std::uint32_t>(((heard % length) + length) % length);
+}
+
+std::uint64_t AudioEngine::mixedFrames() {
+    return state.initialized ? state.device->framesMixed() : 0;
+}
+
+int AudioEngine::outputLatency() {
+    return state.initialized ? state.device->latencyFrames() : 0;
+}
+
+void AudioEngine::service() {
+    if (!state.initialized) return;
+    state.device->service();
+    passMessages(*state.device);
+}
+
+void AudioEngine::passMessages(platform::SoundDevice& device) {
+    char line[256];
+    while (device.takeMessage(line, sizeof line)) {
+        programLog().add(AnsiString("AudioEngine: ") + line);
+        std::fprintf(stderr, "brevant: %s\n", line);
+    }
 }
 
 AudioEngine::Lock::Lock(AudioEngine& /*engine*/) : device(AudioEngine::device()) {

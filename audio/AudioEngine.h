@@ -28,7 +28,8 @@ class AudioEngine {
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;
 
-    // Opens the default output for the window (through SDL) with channel mode 1, 2 or 3.
+    // Opens the desktop's output for the window with channel mode 1, 2 or 3: the sound server
+    // when one answers, else SDL (platform::SoundDevice::createDefault says which).
     bool init(void* window, int mode);
     // Opens the given device instead: tests and benchmarks pass an offline device.
     bool init(void* window, int mode, std::unique_ptr<platform::SoundDevice> device);
@@ -47,6 +48,18 @@ class AudioEngine {
     // Moves the play cursor of the sound's first buffer to a byte position (aligned down to a
     // sample; refused at or past the end).
     void setPlayPosition(int index, std::uint32_t bytePosition);
+
+    // The sample of the sound's first buffer that is being heard now: its play cursor less the
+    // output latency, kept inside the sound, which loops (at the device rate). It equals
+    // playPosition where the output has no latency. 0 when there is no such sound.
+    std::uint32_t heardPosition(int index);
+    // Output frames mixed since init, and how many of them are not heard yet; 0 without a device.
+    // Read them under one Lock so that they belong together.
+    std::uint64_t mixedFrames();
+    int outputLatency();
+    // The device's upkeep between two passes of the main loop: reopening a lost output, and
+    // passing its messages to the program log and to standard error.
+    void service();
 
     // Holds the device lock for its lifetime, so that the mixer does not advance between the
     // calls made meanwhile: they act as one step against the output. Locks nest. Keep the scope
@@ -69,4 +82,5 @@ class AudioEngine {
 
   private:
     void closeDevice();
+    static void passMessages(platform::SoundDevice& device);
 };

@@ -240,10 +240,15 @@ void Metronome::restart() {
     if (!running) return;
     renderBar();
     audio.loadSound(pcmBar, barLength, 1);
+    // Under the lock nothing is mixed between the two calls but the bar itself, from its top (an
+    // output may take its first frames at once).
+    AudioEngine::Lock lock(audio);
+    startFrame = audio.mixedFrames();
     audio.playSound(0, gain(), 0.0, 1.0, true);
 }
 
 void Metronome::tick() {
+    audio.service();
     rebuildIfRequested();
     switchIfPending();
 }
@@ -310,10 +315,15 @@ std::uint32_t Metronome::mappedSample(double p) const {
     return static_cast<std::uint32_t>(sample);
 }
 
+// The heard sample trails the mixer's by the output latency. For that long after a start the
+// ear still hears what came before the bar: no beat yet.
 double Metronome::beatPosition() {
     const int beatsNow = pending ? oldBarBeats : barBeats;
     const int lengthNow = pending ? oldBarLength : barLength;
     if (lengthNow < 1) return 0.0;
-    return static_cast<double>(static_cast<std::int64_t>(audio.playPosition(0)) * beatsNow) /
+    AudioEngine::Lock lock(audio);
+    const std::uint64_t sinceStart = audio.mixedFrames() - startFrame;
+    if (sinceStart < static_cast<std::uint64_t>(audio.outputLatency())) return -1.0;
+    return static_cast<double>(static_cast<std::int64_t>(audio.heardPosition(0)) * beatsNow) /
            lengthNow;
 }

@@ -79,7 +79,9 @@ class Metronome : public TextStream {
     void tick();
     void rebuildIfRequested();
     void switchIfPending();
-    // The position in beats within the sounding bar, 0 <= value < its beats.
+    // The position in beats within the sounding bar that is being heard now, 0 <= value < its
+    // beats; -1 after a start until its first sample is heard. The output's latency lies
+    // between the mixer and the ear, so this trails the bar switch's own position by it.
     double beatPosition();
 
     void exchange() override;
@@ -102,6 +104,7 @@ class Metronome : public TextStream {
     AudioEngine& audio;
     AnsiString seedPath;
     bool writable = true;
+    std::uint64_t startFrame = 0;  // the output frame at which the bar last started from its top
 
     bool readSettingsFile(const AnsiString& file);
     void renderSampleBeat(int start, int maxBytes, bool accented);

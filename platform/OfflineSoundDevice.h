@@ -40,6 +40,11 @@ class OfflineSoundDevice : public SoundDevice {
     void lock() override { mutex.lock(); }
     void unlock() override { mutex.unlock(); }
 
+    // Pretends that `frames` of output lie between the mixer and the ear, as a server's buffer
+    // would; 0 (nothing between them) unless set.
+    void setLatency(int frames) { latency = frames; }
+    int latencyFrames() override { return latency; }
+
     // Mixes `frames` output frames into `out` (frames × channels samples). Before the format is
     // set, or after the output was released, the frames are silence and no buffer advances.
     void render(std::int16_t* out, int frames);
@@ -49,6 +54,7 @@ class OfflineSoundDevice : public SoundDevice {
     std::recursive_mutex mutex;
     unsigned faults;
     int duplicatesAllowed = 0;
+    int latency = 0;
     bool running = false;
 
     bool mayCreateBuffer(bool duplicate) override;

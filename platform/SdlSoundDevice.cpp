@@ -3,7 +3,21 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstring>
+
+#include "platform/Clock.h"
+
 namespace platform {
+
+namespace {
+
+constexpr std::uint32_t reopenInterval = 1000;  // milliseconds between two attempts
+
+bool silentDriver(const char* name) {
+    return std::strcmp(name, "disk") == 0 || std::strcmp(name, "dummy") == 0;
+}
+
+}  // namespace
 
 SdlSoundDevice::~SdlSoundDevice() {
     releasePrimaryBuffer();
@@ -32,7 +46,9 @@ bool SdlSoundDevice::setPrimaryFormat(int channels, int rate, int bits) {
         releasePrimaryBuffer();
         if (!openOutput(channels)) return false;
     }
-    SDL_PauseAudioDevice(deviceId, 0);
+    lock();
+    activityChanged();
+    unlock();
     return true;
 }
 
@@ -51,6 +67,8 @@ bool SdlSoundDevice::openOutput(int channels) {
     if (deviceId == 0) return false;
     outputChannels = channels;
     period = have.samples;
+    note("sound through SDL's \"%s\" driver: %d Hz, %d channels, period %d frames (%.1f ms)",
+         driverName(), sampleRate, channels, period, 1000.0 * period / sampleRate);
     return true;
 }
 
@@ -69,6 +87,41 @@ void SdlSoundDevice::lock() {
 
 void SdlSoundDevice::unlock() {
     if (deviceId != 0) SDL_UnlockAudioDevice(deviceId);
+}
+
+int SdlSoundDevice::latencyFrames() {
+    if (deviceId == 0 || silentDriver(driverName())) return 0;
+    return period;
+}
+
+// The mixer rests while nothing plays; SDL hands the driver silence meanwhile.
+void SdlSoundDevice::activityChanged() {
+    if (deviceId != 0) SDL_PauseAudioDevice(deviceId, anyPlaying() ? 0 : 1);
+}
+
+// SDL marks an output whose device went away as stopped (and posts SDL_AUDIODEVICEREMOVED); the
+// status is enough to notice it here, without a route from the event queue.
+void SdlSoundDevice::service() {
+    if (deviceId != 0 && SDL_GetAudioDeviceStatus(deviceId) == SDL_AUDIO_STOPPED) {
+        lostChannels = outputChannels;
+        releasePrimaryBuffer();
+        note("sound output lost; opening the default output again");
+        lastReopenAttempt = clockMilliseconds();
+        return;
+    }
+    if (lostChannels != 0) reopenLostOutput();
+}
+
+void SdlSoundDevice::reopenLostOutput() {
+    const std::uint32_t now = clockMilliseconds();
+    if (now - lastReopenAttempt < reopenInterval) return;
+    lastReopenAttempt = now;
+    if (!openOutput(lostChannels)) return;
+    lostChannels = 0;
+    note("sound output back");
+    lock();
+    activityChanged();
+    unlock();
 }
 
 const char* SdlSoundDevice::driverName() const {

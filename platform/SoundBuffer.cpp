@@ -96,13 +96,17 @@ void SoundBuffer::updateGains() {
 bool SoundBuffer::play(bool loop) {
     Hold hold(device);
     voice.looping = loop;
+    const bool started = !voice.playing;
     voice.playing = true;
+    if (started) device.activityChanged();
     return true;
 }
 
 bool SoundBuffer::stop() {
     Hold hold(device);
+    const bool stopped = voice.playing;
     voice.playing = false;
+    if (stopped) device.activityChanged();
     return true;
 }
 

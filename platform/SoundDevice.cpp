@@ -2,14 +2,64 @@
 #include "platform/SoundDevice.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 
+#include "platform/PulseSoundDevice.h"
+#include "platform/SdlSoundDevice.h"
 #include "platform/SoundBuffer.h"
 
 namespace platform {
 
 SoundDevice::~SoundDevice() {
     freeBuffers();
+}
+
+// A forced SDL driver wins, so that "disk" and "dummy" keep their sample-exact recordings. The
+// server is asked once; a desktop without one (or a server that does not answer in time) gets
+// SDL's own order of drivers.
+std::unique_ptr<SoundDevice> SoundDevice::createDefault() {
+    const char* forced = std::getenv("SDL_AUDIODRIVER");
+    if (forced != nullptr && forced[0] != '\0') return std::make_unique<SdlSoundDevice>();
+    auto server = std::make_unique<PulseSoundDevice>();
+    if (server->createInterface()) return server;
+    auto sdl = std::make_unique<SdlSoundDevice>();
+    sdl->note("no sound server answered; trying SDL's audio drivers");
+    return sdl;
+}
+
+bool SoundDevice::takeMessage(char* out, std::size_t size) {
+    if (out == nullptr || size == 0) return false;
+    lock();
+    const bool any = messageCount > 0;
+    if (any) {
+        std::snprintf(out, size, "%s", messages[firstMessage]);
+        firstMessage = (firstMessage + 1) % maxMessages;
+        messageCount--;
+    }
+    unlock();
+    return any;
+}
+
+void SoundDevice::note(const char* format, ...) {
+    if (messageCount == maxMessages) {
+        firstMessage = (firstMessage + 1) % maxMessages;
+        messageCount--;
+    }
+    char* slot = messages[(firstMessage + messageCount) % maxMessages];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(slot, messageSize, format, args);
+    va_end(args);
+    messageCount++;
+}
+
+bool SoundDevice::anyPlaying() const {
+    for (const SoundVoice* voice : mixer.voices)
+        if (voice->playing) return true;
+    return false;
 }
 
 bool SoundDevice::setCooperativeLevel(void* /*window*/) {
@@ -47,6 +97,7 @@ void SoundDevice::detach(SoundBuffer* buffer) {
     mixer.remove(&buffer->voice);
     auto it = std::find(buffers.begin(), buffers.end(), buffer);
     if (it != buffers.end()) buffers.erase(it);
+    if (buffer->voice.playing) activityChanged();
     unlock();
 }
 

@@ -139,3 +139,21 @@ TEST_F(BeatDialTest, AStillFrameIsSkippedWhateverTheHandEditedValues) {
     }
     EXPECT_EQ(module->dial.image.rows[0][0], module->dial.background.rows[0][0]);
 }
+
+// Behind a 40 ms output buffer the first click is heard 40 ms after the start: until then the
+// first marker stays dark, and it lights the moment the click reaches the ear.
+TEST_F(BeatDialTest, TheFirstBeatLightsWhenItsClickIsHeardNotWhenItIsMixed) {
+    m().beats = 4;
+    setBpm(120);
+    static_cast<platform::OfflineSoundDevice*>(AudioEngine::device())->setLatency(1764);
+    start();
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);
+    play(1763);
+    EXPECT_EQ(pixelAt(frame(), 94, 24), label);
+    play(1);
+    EXPECT_EQ(pixelAt(frame(), 94, 24), yellow);
+    play(22049);  // the second click is mixed, and heard one sample later
+    EXPECT_EQ(pixelAt(frame(), 164, 94), label);
+    play(1);
+    EXPECT_EQ(pixelAt(frame(), 164, 94), yellow);
+}

@@ -215,3 +215,38 @@ TEST_F(AudioEngineTest, DestructionClosesTheDevice) {
     EXPECT_FALSE(AudioEngine::initialized());
     EXPECT_EQ(AudioEngine::device(), nullptr);
 }
+
+// What is heard trails the mixer by the output's latency; the bar loops, so the heard sample
+// wraps to the end of the sound rather than going below 0.
+TEST_F(AudioEngineTest, HeardPositionTrailsThePlayCursorByTheLatencyInsideTheSound) {
+    ASSERT_TRUE(open(2));
+    std::vector<std::int16_t> samples = constant(1000, 3);
+    ASSERT_EQ(engine.loadSound(samples.data(), 1000, 1), 0);
+    ASSERT_TRUE(engine.playSound(0, 1, 0, 1, true));
+    device->render(400);
+    EXPECT_EQ(engine.heardPosition(0), 400u) << "no latency: the play cursor";
+    device->setLatency(300);
+    EXPECT_EQ(engine.heardPosition(0), 100u);
+    EXPECT_EQ(engine.outputLatency(), 300);
+    device->render(750);  // the cursor at 150, the ear still in the last loop
+    EXPECT_EQ(engine.playPosition(0), 150u);
+    EXPECT_EQ(engine.heardPosition(0), 850u);
+    EXPECT_EQ(engine.mixedFrames(), 1150u);
+    EXPECT_EQ(engine.heardPosition(1), 0u);
+}
+
+TEST_F(AudioEngineTest, DeviceMessagesReachTheLogAtInitAndOnService) {
+    auto offline = std::make_unique<OfflineSoundDevice>();
+    offline->note("opened %d", 7);
+    OfflineSoundDevice* raw = offline.get();
+    ASSERT_TRUE(engine.init(nullptr, 2, std::move(offline)));
+    EXPECT_EQ(lastMessage(), "AudioEngine: opened 7");
+    raw->lock();
+    raw->note("lost");
+    raw->note("back");
+    raw->unlock();
+    engine.service();
+    EXPECT_EQ(lastMessage(), "AudioEngine: back");
+    EXPECT_EQ(programLog().entries.get(1).substr(programLog().entries.get(1).find('|') + 6),
+              "AudioEngine: lost");
+}

@@ -64,19 +64,29 @@ void AppRun::removeFile(const std::string& name) const {
 // The child gets a clean environment of its own: the desk's display, SDL's X11 video, the disk
 // audio driver (or none that can open), and a config folder inside the temporary folder.
 bool AppRun::start(const Desk& desk, bool withSound) {
+    return spawn(desk, {"SDL_AUDIODRIVER=" + std::string(withSound ? "disk" : "nosuchdriver"),
+                        "SDL_DISKAUDIOFILE=" + audioPath()});
+}
+
+bool AppRun::startOnDesktopSound(const Desk& desk,
+                                 const std::vector<std::string>& soundEnvironment) {
+    return spawn(desk, soundEnvironment);
+}
+
+bool AppRun::spawn(const Desk& desk, const std::vector<std::string>& soundEnvironment) {
     std::vector<std::string> env = {
         "PATH=/usr/bin:/bin",
         "HOME=" + folder_,
         "XDG_CONFIG_HOME=" + folder_ + "/config",
         "DISPLAY=" + desk.display(),
         "SDL_VIDEODRIVER=x11",
-        "SDL_AUDIODRIVER=" + std::string(withSound ? "disk" : "nosuchdriver"),
-        "SDL_DISKAUDIOFILE=" + audioPath(),
         "ASAN_OPTIONS=detect_leaks=0",
     };
+    env.insert(env.end(), soundEnvironment.begin(), soundEnvironment.end());
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string exe = folder_ + "/brevant";
     std::vector<std::string> args = arguments;
@@ -110,6 +120,8 @@ void AppRun::sendSignal(int signal) const {
     if (pid_ > 0) kill(pid_, signal);
 }
 
-bool AppRun::alive() const { return pid_ > 0 && status_ == -2 && kill(pid_, 0) == 0; }
+bool AppRun::alive() const {
+    return pid_ > 0 && status_ == -2 && kill(pid_, 0) == 0;
+}
 
 }  // namespace e2e

@@ -11,7 +11,7 @@ namespace e2e {
 class Desk;
 
 class AppRun {
-public:
+  public:
     // Makes the temporary folder and copies the program and its four samples into it.
     AppRun();
     ~AppRun();
@@ -33,13 +33,18 @@ public:
     // Starts the program on the desk. With sound, SDL's disk driver records what it plays;
     // without, the sound device cannot be opened.
     bool start(const Desk& desk, bool withSound = true);
+    // Starts the program with no audio driver forced, so that it chooses its output as on a
+    // desktop; `soundEnvironment` adds entries such as PULSE_SERVER.
+    bool startOnDesktopSound(const Desk& desk, const std::vector<std::string>& soundEnvironment);
     // Waits for the program to end; returns its exit status, or -1 on a signal or time-out.
     int waitForExit(int timeoutMs);
     void sendSignal(int signal) const;
     bool alive() const;
     pid_t pid() const { return pid_; }
 
-private:
+  private:
+    bool spawn(const Desk& desk, const std::vector<std::string>& soundEnvironment);
+
     std::string folder_;
     pid_t pid_ = -1;
     int status_ = -2;

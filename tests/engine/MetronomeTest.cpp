@@ -200,6 +200,29 @@ TEST_F(MetronomeTest, TempoChangeSwitchesAtHalfABeatOnTheSameGrid) {
     EXPECT_EQ(audio.sounds.top, 0);
 }
 
+// With an output that holds 40 ms before the ear, the dial's position trails the mixer by that
+// much (and shows no beat until the start is heard), while the switch still lands on the
+// mixer's own sample, exactly where it lands without latency.
+TEST_F(MetronomeTest, BeatPositionFollowsTheHeardSampleWhileTheSwitchKeepsTheMixers) {
+    static_cast<platform::OfflineSoundDevice*>(AudioEngine::device())->setLatency(1764);
+    start();
+    EXPECT_EQ(m->beatPosition(), -1.0);
+    play(1763);
+    EXPECT_EQ(m->beatPosition(), -1.0) << "the first sample is not heard yet";
+    play(1);
+    EXPECT_EQ(m->beatPosition(), 0.0);
+    play(26460 - 1764);
+    EXPECT_DOUBLE_EQ(m->beatPosition(), (26460 - 1764) * 4.0 / 88200);
+    setBpm(150);
+    m->rebuild = true;
+    m->tick();
+    playUntilSwitched();
+    EXPECT_EQ(out.size(), 33075u) << "at the old bar's 1.5, as without latency";
+    EXPECT_DOUBLE_EQ(m->beatPosition(), (26460 - 1764) * 4.0 / 70560);
+    play(70560 - 26460 + 100);  // the new bar's cursor at 100: the ear is in its last beat
+    EXPECT_DOUBLE_EQ(m->beatPosition(), (70560 + 100 - 1764) * 4.0 / 70560);
+}
+
 // 3.6 of four beats lies in the switch window: the bar is rebuilt and switched on one tick, to
 // 2.6 of three, and the accent follows 0.4 beat later. Nine cut to three at 7.6 still lies past
 // the bar one beat back, so it is taken modulo three: 0.6.

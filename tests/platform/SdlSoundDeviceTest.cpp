@@ -119,3 +119,23 @@ TEST(SdlSoundDevice, UnknownDriverFailsToCreateTheInterface) {
     EXPECT_FALSE(device.createPrimaryBuffer());
     EXPECT_FALSE(device.setPrimaryFormat(2, 44100, 16));
 }
+
+// Nothing is mixed while no buffer plays; a buffer that starts wakes the output. Nobody hears
+// the dummy driver, so nothing lies between the mixer and the ear.
+TEST(SdlSoundDevice, MixerRestsWhileNothingPlays) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlSoundDevice device;
+    ASSERT_TRUE(device.createInterface());
+    ASSERT_TRUE(device.createPrimaryBuffer());
+    ASSERT_TRUE(device.setPrimaryFormat(2, 44100, 16));
+    EXPECT_EQ(device.latencyFrames(), 0);
+    SoundBuffer* buffer = patternBuffer(device);
+    ASSERT_NE(buffer, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(device.framesMixed(), 0u);
+    ASSERT_TRUE(buffer->play(true));
+    for (int i = 0; i < 2000 && device.framesMixed() == 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_GT(device.framesMixed(), 0u);
+    buffer->release();
+}
