@@ -47,7 +47,7 @@ int Program::run() {
         std::fprintf(stderr, "cannot open a window: no display\n");
         return 1;
     }
-    programLog().add(platform::DisplayScale::description());
+    report(platform::DisplayScale::description());
     application.setTitle("Brevant");
     application.setIcon(AboutPictures::icon(iconSize), iconSize);
     installShadeDialog();

@@ -2,7 +2,6 @@
 #include "audio/AudioEngine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -178,10 +177,8 @@ void AudioEngine::service() {
 
 void AudioEngine::passMessages(platform::SoundDevice& device) {
     char line[256];
-    while (device.takeMessage(line, sizeof line)) {
-        programLog().add(AnsiString("AudioEngine: ") + line);
-        std::fprintf(stderr, "brevant: %s\n", line);
-    }
+    while (device.takeMessage(line, sizeof line))
+        report(line);
 }
 
 AudioEngine::Lock::Lock(AudioEngine& /*engine*/) : device(AudioEngine::device()) {

@@ -1,6 +1,8 @@
 // Log_: the program's in-memory diagnostic log of the newest messages.
 #include "base/Log_.h"
 
+#include <cstdio>
+
 #include "base/TextConversions.h"
 #include "platform/Clock.h"
 
@@ -23,4 +25,10 @@ void Log_::addAt(std::uint32_t ticks, const AnsiString& text) {
 Log_& programLog() {
     static Log_ log;
     return log;
+}
+
+void report(const AnsiString& message) {
+    std::fprintf(stderr, "brevant: %s\n", message.c_str());
+    std::fflush(stderr);
+    programLog().add(message);
 }

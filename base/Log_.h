@@ -24,3 +24,7 @@ class Log_ {
 // The one program-wide log. It is built on first use, so that modules may log while they are
 // being initialised, whatever order their globals are built in.
 Log_& programLog();
+
+// Says a message the user may need (which sound output opened, a settings file left alone, the
+// scale chosen) on standard error as "brevant: message", and records it in the program log.
+void report(const AnsiString& message);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <numbers>
 #include <vector>
@@ -38,13 +37,6 @@ int clampInt(int value, int low, int high) {
 AnsiString folderOf(const AnsiString& filePath) {
     std::size_t slash = filePath.rfind('/');
     return slash == AnsiString::npos ? AnsiString() : filePath.substr(0, slash + 1);
-}
-
-// Said on standard error and recorded in the program's log.
-void report(const AnsiString& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
-    std::fflush(stderr);
-    programLog().add(message);
 }
 
 AnsiString whyUnread(platform::ReadOutcome outcome) {

@@ -268,7 +268,7 @@ void Application::handleNativeEvent(const void* sdlEvent) {
     swallowNext = 0;
     PointerReport report;
     if (WindowSystem::readPointerEvent(sdlEvent, report)) {
-        Cursor::noteEvent(report.onScreen, true);
+        Cursor::noteEvent(report.onScreen);
         pointer = report;
         pointerFresh = true;
         if (report.kind == PointerReport::Kind::press) closePopupOnPressOutside(report.onScreen);

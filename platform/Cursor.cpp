@@ -32,7 +32,7 @@ Point Cursor::position() {
     return {floorDiv(pixel.x, scale), floorDiv(pixel.y, scale)};
 }
 
-void Cursor::noteEvent(const Point& screenPixel, bool) {
+void Cursor::noteEvent(const Point& screenPixel) {
     lastEventPosition = screenPixel;
     eventSeen = true;
 }

@@ -16,9 +16,8 @@ class Cursor {
     // scale, rounded down.
     static Point position();
 
-    // Records the position of a handled mouse event, in the screen's own pixels;
-    // `reportedBySystem` is false for events that did not come from the display (injected ones).
-    static void noteEvent(const Point& screenPixel, bool reportedBySystem);
+    // Records the position of a handled mouse event, in the screen's own pixels.
+    static void noteEvent(const Point& screenPixel);
 
     // Makes the window system show the shape now (the form under the mouse calls this).
     static void apply(CursorShape shape);

@@ -383,7 +383,7 @@ void Form::deliverMouse(const void* sdlEvent, const Point* reportedClient,
         client = *reportedClient;
         screen = *reportedScreen;
     }
-    Cursor::noteEvent(screen, !injected);
+    Cursor::noteEvent(screen);
     if (event.type == SDL_MOUSEWHEEL) {
         deliverWheel(sdlEvent, keys, client);
         return;

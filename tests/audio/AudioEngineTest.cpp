@@ -240,13 +240,13 @@ TEST_F(AudioEngineTest, DeviceMessagesReachTheLogAtInitAndOnService) {
     offline->note("opened %d", 7);
     OfflineSoundDevice* raw = offline.get();
     ASSERT_TRUE(engine.init(nullptr, 2, std::move(offline)));
-    EXPECT_EQ(lastMessage(), "AudioEngine: opened 7");
+    EXPECT_EQ(lastMessage(), "opened 7");
     raw->lock();
     raw->note("lost");
     raw->note("back");
     raw->unlock();
     engine.service();
-    EXPECT_EQ(lastMessage(), "AudioEngine: back");
+    EXPECT_EQ(lastMessage(), "back");
     EXPECT_EQ(programLog().entries.get(1).substr(programLog().entries.get(1).find('|') + 6),
-              "AudioEngine: lost");
+              "lost");
 }

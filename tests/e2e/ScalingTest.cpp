@@ -176,7 +176,7 @@ TEST_F(Scaling, TheOptionOverridesTheDesktopAndAnUnusableValueFallsBackWithOneLi
             << c.env.back() << " " << c.scale;
         run.sendSignal(SIGTERM);
         EXPECT_EQ(run.waitForExit(10000), 0);
-        const std::vector<std::string> warnings = linesWith(run.readFile("output.log"), "scale");
+        const std::vector<std::string> warnings = linesWith(run.readFile("output.log"), "ignoring");
         if (c.ignored.empty()) {
             EXPECT_TRUE(warnings.empty()) << warnings.front();
             continue;

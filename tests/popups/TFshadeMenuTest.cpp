@@ -155,13 +155,13 @@ TEST_F(TFshadeMenuTest, TimerDropsTheHighlightOnceTheMouseLeaves) {
     open(mainMenu());
     menu.FormMouseMove(0, 50, 30);
     ASSERT_EQ(menu.hovered, 1);
-    platform::Cursor::noteEvent({menu.left() + 50, menu.top() + 30}, false);
+    platform::Cursor::noteEvent({menu.left() + 50, menu.top() + 30});
     menu.timerTimer();
     EXPECT_EQ(menu.hovered, 1);
-    platform::Cursor::noteEvent({menu.left() + menu.clientWidth(), menu.top()}, false);
+    platform::Cursor::noteEvent({menu.left() + menu.clientWidth(), menu.top()});
     menu.timerTimer();
     EXPECT_EQ(menu.hovered, 1);  // the edges still count as inside
-    platform::Cursor::noteEvent({menu.left() + menu.clientWidth() + 1, menu.top()}, false);
+    platform::Cursor::noteEvent({menu.left() + menu.clientWidth() + 1, menu.top()});
     menu.timerTimer();
     EXPECT_EQ(menu.hovered, -1);
 }
@@ -197,7 +197,7 @@ TEST_F(TFshadeMenuTest, ClickOnTheTopRowsOrAnyKeyReturnsNone) {
 
 TEST_F(TFshadeMenuTest, StaysFivePixelsInsideASingleScreen) {
     if (platform::Screen::monitorCount() != 1) GTEST_SKIP() << "needs exactly one monitor";
-    platform::Cursor::noteEvent({3, 3}, false);
+    platform::Cursor::noteEvent({3, 3});
     TestInput::keyDown(menu, "Escape");
     showShadeMenu(mainMenu());
     EXPECT_EQ(menu.left(), 5);
