@@ -91,7 +91,8 @@ bool AppRun::spawn(const Desk& desk, const std::vector<std::string>& soundEnviro
     std::string exe = folder_ + "/brevant";
     std::vector<std::string> args = arguments;
     std::vector<char*> argv = {exe.data()};
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -122,6 +123,15 @@ void AppRun::sendSignal(int signal) const {
 
 bool AppRun::alive() const {
     return pid_ > 0 && status_ == -2 && kill(pid_, 0) == 0;
+}
+
+std::string settingsFile(const std::string& tempo, const std::string& beats, int sound,
+                         bool white) {
+    return "<Orvelle Settings>\r\ntempo=" + tempo + "\r\nvolume=0.5\r\nbeats=" + beats +
+           "\r\nsound=" + std::to_string(sound) +
+           "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
+           "bubbles=false\r\nwhite=" +
+           (white ? "true" : "false") + "\r\n</Orvelle Settings>\r\n";
 }
 
 }  // namespace e2e

@@ -18,26 +18,6 @@ constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
 constexpr int kMainLeft = Desk::kScreenWidth / 2 - 194, kMainTop = Desk::kScreenHeight / 2 - 152;
 
-const char* const kDefaultSettings =
-    "<Orvelle Settings>\r\n"
-    "tempo=0.4\r\n"
-    "volume=0.5\r\n"
-    "beats=4\r\n"
-    "sound=0\r\n"
-    "beatNumbers=true\r\n"
-    "fadingBeats=true\r\n"
-    "animateBeatChange=true\r\n"
-    "bubbles=false\r\n"
-    "white=true\r\n"
-    "</Orvelle Settings>\r\n";
-
-std::string settingsWith(const std::string& tempo, int beats, int sound, bool white) {
-    return "<Orvelle Settings>\r\ntempo=" + tempo + "\r\nvolume=0.5\r\nbeats=" +
-           std::to_string(beats) + "\r\nsound=" + std::to_string(sound) +
-           "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
-           "bubbles=false\r\nwhite=" + (white ? "true" : "false") + "\r\n</Orvelle Settings>\r\n";
-}
-
 bool near(const Rgb& c, int r, int g, int b, int tolerance = 6) {
     return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
            std::abs(c.b - b) <= tolerance;
@@ -109,7 +89,7 @@ TEST_F(EndToEnd, SplashShowsCentredThenClosesByItselfAndTheLightMainWindowIsCent
     // Between the dial frame and the faders lies plain window background: light grey.
     EXPECT_TRUE(near(shot.at(main.x + 240, main.y + 80), 0xE0, 0xE0, 0xE0));
     quitWithEscape();
-    EXPECT_EQ(app.readFile("settings.cfg"), kDefaultSettings);
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile());
 }
 
 TEST_F(EndToEnd, SpaceStartsTheDefaultBarOnItsExactGridAndSpaceStopsIt) {
@@ -202,7 +182,7 @@ bool dialHasLitMarker(const Shot& shot, const WindowInfo& main) {
 TEST_F(EndToEnd, TheDialLightsTheSoundingBeatOnlyWhileRunning) {
     // Without fading the sounding beat's marker is fully lit for the first half of each beat,
     // so a screenshot at a random moment sees it half the time.
-    std::string settings = settingsWith("0.4", 4, 0, true);
+    std::string settings = settingsFile("0.4", "4", 0, true);
     settings.replace(settings.find("fadingBeats=true"), 16, "fadingBeats=false");
     app.writeFile("settings.cfg", settings);
     startToMainWindow();
@@ -226,7 +206,7 @@ enum class Quit { Escape, CloseButton, MenuExit, Terminate };
 class QuittingPath : public EndToEnd, public ::testing::WithParamInterface<Quit> {};
 
 TEST_P(QuittingPath, EndsWithStatusZeroAndWritesTheSettings) {
-    app.writeFile("settings.cfg", settingsWith("0.5", 3, 1, true));
+    app.writeFile("settings.cfg", settingsFile("0.5", "3", 1, true));
     startToMainWindow();
     desk.key("5");  // a change that must reach the file
     pause(200);
@@ -242,7 +222,7 @@ TEST_P(QuittingPath, EndsWithStatusZeroAndWritesTheSettings) {
         case Quit::Terminate: app.sendSignal(SIGTERM); break;
     }
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
-    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.5", 5, 1, true));
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile("0.5", "5", 1, true));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWayOut, QuittingPath,
@@ -251,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(EveryWayOut, QuittingPath,
 
 TEST_F(EndToEnd, ASettingsFileWrittenBeforehandIsHonoured) {
     // Dark model, three beats, the second sound, and a tempo written with a decimal comma.
-    app.writeFile("settings.cfg", settingsWith("0,5", 3, 1, false));
+    app.writeFile("settings.cfg", settingsFile("0,5", "3", 1, false));
     startToMainWindow();
     // A loaded machine may take a moment to draw the window: look a few times.
     bool darkShown = false;
@@ -272,7 +252,7 @@ TEST_F(EndToEnd, ASettingsFileWrittenBeforehandIsHonoured) {
     for (const Click& c : clicks) loudest = std::max(loudest, c.crossings);
     for (size_t i = 0; i < clicks.size(); ++i)
         EXPECT_EQ(clicks[i].crossings * 3 > loudest * 2, i % 3 == 0) << "click " << i;
-    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.5", 3, 1, false));
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile("0.5", "3", 1, false));
 }
 
 enum class Damage { MissingSamples, DamagedSamples, DamagedSettings, NoSoundDevice };
@@ -285,11 +265,11 @@ TEST_P(DamagedSurroundings, StillGiveAWorkingWindowAndACleanExit) {
     switch (GetParam()) {
         case Damage::MissingSamples:
             for (const char* s : samples) app.removeFile(s);
-            app.writeFile("settings.cfg", settingsWith("0.4", 4, 2, true));
+            app.writeFile("settings.cfg", settingsFile("0.4", "4", 2, true));
             break;
         case Damage::DamagedSamples:
             for (const char* s : samples) app.writeFile(s, garbage);
-            app.writeFile("settings.cfg", settingsWith("0.4", 4, 3, true));
+            app.writeFile("settings.cfg", settingsFile("0.4", "4", 3, true));
             break;
         case Damage::DamagedSettings:
             app.writeFile("settings.cfg", std::string("<Orvelle Settings>\r\ntempo=\xff") +

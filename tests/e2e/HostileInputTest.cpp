@@ -23,12 +23,6 @@ constexpr int kDialogWidth = 480, kDialogHeight = 221;
 // A file the program reads but would never write in this form: a written file has every key.
 const char* const kHandWritten = "<Orvelle Settings>\r\nbeats=5\r\n</Orvelle Settings>\r\n";
 
-std::string settingsWith(const std::string& tempo, const std::string& beats) {
-    return "<Orvelle Settings>\r\ntempo=" + tempo + "\r\nvolume=0.5\r\nbeats=" + beats +
-           "\r\nsound=0\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
-           "bubbles=false\r\nwhite=true\r\n</Orvelle Settings>\r\n";
-}
-
 class HostileDesk : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -96,7 +90,7 @@ TEST_P(QuitSignal, EndsTheProgramWithStatusZeroAndWritesTheSettings) {
     ASSERT_TRUE(opened) << app.readFile("output.log");
     app.sendSignal(signal);
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
-    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.4", beats));
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile("0.4", beats));
 }
 
 std::string nameOf(const ::testing::TestParamInfo<std::tuple<State, int>>& info) {
@@ -122,20 +116,20 @@ TEST_F(HostileDesk, LosingTheDisplayWritesTheSettingsAndEndsWithStatusOne) {
     pause(300);
     desk.stop();
     EXPECT_EQ(app.waitForExit(10000), 1) << app.readFile("output.log");
-    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.405", "3"));
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile("0.405", "3"));
 }
 
 // A count far out of range gives the dial its nearest count, the keys work, and the program ends
 // cleanly; the file keeps the count it held, since the user never changed it.
 TEST_F(HostileDesk, AHugeBeatCountGivesAWorkingWindowAndACleanExit) {
-    app.writeFile("settings.cfg", settingsWith("0.4", "2147482647"));
+    app.writeFile("settings.cfg", settingsFile("0.4", "2147482647"));
     startToMainWindow();
     desk.key("plus");
     pause(500);
     EXPECT_TRUE(app.alive());
     desk.key("Escape");
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
-    EXPECT_EQ(app.readFile("settings.cfg"), settingsWith("0.405", "2147482647"));
+    EXPECT_EQ(app.readFile("settings.cfg"), settingsFile("0.405", "2147482647"));
 }
 
 // A FIFO named settings.cfg would block a plain open for ever. It is no settings file: the

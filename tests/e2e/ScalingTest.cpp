@@ -20,20 +20,6 @@ constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kAboutWidth = 540, kAboutHeight = 270;
 constexpr int kMenuWidth = 264, kMenuHeight = 141;
 
-// Stopped, bubbles off: nothing on the window moves, so two pictures of it can be compared.
-const char* const kStillSettings =
-    "<Orvelle Settings>\r\n"
-    "tempo=0.4\r\n"
-    "volume=0.5\r\n"
-    "beats=4\r\n"
-    "sound=0\r\n"
-    "beatNumbers=true\r\n"
-    "fadingBeats=true\r\n"
-    "animateBeatChange=true\r\n"
-    "bubbles=false\r\n"
-    "white=true\r\n"
-    "</Orvelle Settings>\r\n";
-
 std::string settingValue(const std::string& settings, const std::string& name) {
     const size_t at = settings.find("\n" + name + "=");
     if (at == std::string::npos) return "";
@@ -104,7 +90,7 @@ int blocksThatDiffer(const Shot& big, const WindowInfo& at2, const Shot& small,
 TEST_F(Scaling, AtGdkScaleTwoEveryWindowIsTwiceItsSizeInBlocksAndTakesInputAtTwiceItsPlaces) {
     // The designed picture first, at scale 1 on the same screen.
     AppRun designed;
-    designed.writeFile("settings.cfg", kStillSettings);
+    designed.writeFile("settings.cfg", settingsFile());
     WindowInfo main1;
     startToMainWindow(designed, 1, main1);
     EXPECT_EQ(main1.x, kScreenWidth / 2 - 194);
@@ -112,7 +98,7 @@ TEST_F(Scaling, AtGdkScaleTwoEveryWindowIsTwiceItsSizeInBlocksAndTakesInputAtTwi
     quit(designed, main1);
 
     AppRun app;
-    app.writeFile("settings.cfg", kStillSettings);
+    app.writeFile("settings.cfg", settingsFile());
     app.extraEnv = {"GDK_SCALE=2"};
     ASSERT_TRUE(app.start(desk));
     WindowInfo splash;
@@ -191,7 +177,7 @@ TEST_F(Scaling, TheOptionOverridesTheDesktopAndAnUnusableValueFallsBackWithOneLi
 // switch of its own, with no gap and no doubled click; the wheel over the dial changes nothing.
 TEST_F(Scaling, TheWheelStepsTheRunningTempoByOneBeatPerMinuteOnlyOverTheTempoFader) {
     AppRun app;
-    app.writeFile("settings.cfg", kStillSettings);
+    app.writeFile("settings.cfg", settingsFile());
     app.extraEnv = {"GDK_SCALE=2"};
     WindowInfo main;
     startToMainWindow(app, 2, main);
