@@ -1,7 +1,6 @@
 // The program's objects in their order, and the program entry.
 #include "app/Program.h"
 
-#include <cstdio>
 #include <exception>
 
 #include "about/AboutPictures.h"
@@ -44,7 +43,7 @@ int Program::run() {
     // nowhere), the program says so in one line and ends rather than run unseen.
     if (!application.startVideo()) return 1;
     if (!application.hasRealDisplay()) {
-        std::fprintf(stderr, "cannot open a window: no display\n");
+        report("cannot open a window: no display");
         return 1;
     }
     report(platform::DisplayScale::description());

@@ -4,6 +4,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,12 +76,14 @@ bool Application::startVideo() {
     // complaints of each library it tries; say plainly what is missing instead.
     if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "cannot open a window: no display (DISPLAY is not set)\n");
+        std::fprintf(stderr, "%s: cannot open a window: no display (DISPLAY is not set)\n",
+                     program_invocation_short_name);
         return false;
     }
     videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp) {
-        std::fprintf(stderr, "cannot open a window: %s\n", SDL_GetError());
+        std::fprintf(stderr, "%s: cannot open a window: %s\n", program_invocation_short_name,
+                     SDL_GetError());
         return false;
     }
     const char* driver = SDL_GetCurrentVideoDriver();

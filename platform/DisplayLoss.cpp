@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -23,7 +24,8 @@ int connectionLost(Display*) {
     static bool handled = false;
     if (!handled) {
         handled = true;
-        std::fprintf(stderr, "lost the connection to the display\n");
+        std::fprintf(stderr, "%s: lost the connection to the display\n",
+                     program_invocation_short_name);
         std::fflush(stderr);
         if (displayLostHandler()) displayLostHandler()();
     }
