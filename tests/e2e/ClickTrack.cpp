@@ -27,6 +27,7 @@ static Click measure(const std::vector<short>& s, size_t first) {
     Click click;
     click.start = static_cast<long>(first) - 1;
     size_t end = std::min(s.size(), first + 200);
+    click.cut = end < first + 200;
     for (size_t i = first; i < end; ++i) {
         click.peak = std::max(click.peak, std::abs(static_cast<int>(s[i])));
         if (i > first && (s[i] < 0) != (s[i - 1] < 0) && s[i] != 0) ++click.crossings;

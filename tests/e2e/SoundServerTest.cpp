@@ -85,12 +85,13 @@ class SoundServerTest : public ::testing::Test {
     }
 
     // The clicks recorded; one that the recording's start cut (sounding from its first frame)
-    // is left out.
+    // is left out, and so is one that its end cut before its pitch could be measured.
     std::vector<Click> recordedClicks() {
         ClickTrack track;
         EXPECT_TRUE(track.load(recording));
         std::vector<Click> clicks = track.clicks();
         if (!clicks.empty() && clicks.front().start < 8) clicks.erase(clicks.begin());
+        if (!clicks.empty() && clicks.back().cut) clicks.pop_back();
         return clicks;
     }
 
