@@ -28,6 +28,17 @@ std::int16_t patternSample(int i) {
     return static_cast<std::int16_t>(1000 + (i * 7919) % 20011);
 }
 
+// A recording of the looping pattern may begin anywhere in the loop: find where, then follow it
+// frame by frame.
+void expectTheLoopSampleForSample(const std::vector<std::int16_t>& left) {
+    int offset = 0;
+    while (offset < loopLength && patternSample(offset) != left[0])
+        offset++;
+    ASSERT_LT(offset, loopLength);
+    for (std::size_t i = 0; i < left.size(); i++)
+        ASSERT_EQ(left[i], patternSample(static_cast<int>((offset + i) % loopLength))) << i;
+}
+
 // Waits (never measures) up to about ten seconds for a condition.
 template <typename Condition>
 bool waitUntil(Condition condition) {
@@ -140,13 +151,8 @@ TEST_F(PulseSoundDeviceTest, CarriesALoopingBufferToTheOutputSampleForSample) {
     ASSERT_TRUE(buffer->play(true));
     const std::vector<std::int16_t> left = recordSound(20 * loopLength);
     ASSERT_GE(left.size(), 20u * loopLength);
-    // The recording may begin anywhere in the loop: find where, then follow it frame by frame.
-    int offset = 0;
-    while (offset < loopLength && patternSample(offset) != left[0])
-        offset++;
-    ASSERT_LT(offset, loopLength);
-    for (std::size_t i = 0; i < left.size(); i++)
-        ASSERT_EQ(left[i], patternSample(static_cast<int>((offset + i) % loopLength))) << i;
+    expectTheLoopSampleForSample(left);
+    if (HasFatalFailure()) return;
     // What the server holds ahead of the ear is told, and lies near the 40 ms asked for.
     const int latency = device.latencyFrames();
     EXPECT_GT(latency, 0);
@@ -197,12 +203,7 @@ TEST_F(PulseSoundDeviceTest, PlaysOnWhenTheServerComesBack) {
     EXPECT_TRUE(anyContains(messages(device), "sound back"));
     const std::vector<std::int16_t> left = recordSound(4 * loopLength);
     ASSERT_GE(left.size(), 4u * loopLength);
-    int offset = 0;
-    while (offset < loopLength && patternSample(offset) != left[0])
-        offset++;
-    ASSERT_LT(offset, loopLength);
-    for (std::size_t i = 0; i < left.size(); i++)
-        ASSERT_EQ(left[i], patternSample(static_cast<int>((offset + i) % loopLength))) << i;
+    expectTheLoopSampleForSample(left);
     buffer->release();
 }
 
