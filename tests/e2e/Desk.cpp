@@ -9,16 +9,6 @@
 #include <sstream>
 #include <thread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace e2e {
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -34,64 +24,11 @@ Rgb Shot::at(int x, int y) const {
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
-// The display number Xvfb writes to the pipe once it accepts connections, or -1.
-static int readDisplayNumber(int fd) {
-    std::string text;
-    char c = 0;
-    pollfd waiting{fd, POLLIN, 0};
-    while (text.find('\n') == std::string::npos && poll(&waiting, 1, 30000) > 0 &&
-           read(fd, &c, 1) == 1)
-        text += c;
-    return text.empty() || text.back() != '\n' ? -1 : std::atoi(text.c_str());
-}
-
-// Xvfb picks a free display number itself (-displayfd): a number chosen here could be taken by
-// another server starting at the same moment, and the tests would then talk to that one.
-Desk::Desk(int width, int height) {
-    if (!haveProgram("Xvfb")) return;
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                          "-nolisten", "tcp", "-noreset", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-        pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    const int n = pid_ > 0 ? readDisplayNumber(fds[0]) : -1;
-    close(fds[0]);
-    if (n < 0) {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-        return;
-    }
-    display_ = ":" + std::to_string(n);
-}
-
-Desk::~Desk() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-}
-
-void Desk::stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-}
+Desk::Desk(int width, int height)
+    : server_(std::to_string(width) + "x" + std::to_string(height) + "x24") {}
 
 int Desk::run(const std::string& command, std::string* out) const {
-    std::string full = "DISPLAY=" + display_ + " " + command;
+    std::string full = "DISPLAY=" + display() + " " + command;
     FILE* pipe = popen(full.c_str(), "r");
     if (!pipe) return -1;
     std::array<char, 4096> chunk;

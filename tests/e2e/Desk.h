@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
+#include "../support/Xvfb.h"
 
 namespace e2e {
 
@@ -27,21 +27,20 @@ struct Shot {
     bool valid() const { return width > 0 && height > 0; }
 };
 
-// Starts Xvfb on a free display number and stops it when destroyed.
+// An Xvfb of its own, stopped when destroyed, and the tools that look at it and drive it.
 class Desk {
 public:
     static constexpr int kScreenWidth = 1280;
     static constexpr int kScreenHeight = 1024;
 
     explicit Desk(int width = kScreenWidth, int height = kScreenHeight);
-    ~Desk();
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
 
-    bool running() const { return pid_ > 0; }
+    bool running() const { return server_.running(); }
     // Ends the X server now, as a crash or the end of a session does: its clients lose the display.
-    void stop();
-    const std::string& display() const { return display_; }
+    void stop() { server_.stop(); }
+    const std::string& display() const { return server_.display(); }
 
     // Runs a desktop command with DISPLAY set to this desk; returns its exit status and fills
     // out with what it printed.
@@ -61,8 +60,7 @@ public:
     void focus(const WindowInfo& window) const;
 
 private:
-    pid_t pid_ = -1;
-    std::string display_;
+    testsupport::Xvfb server_;
 };
 
 // Sleeps for the given milliseconds.

@@ -2,9 +2,7 @@
 // at the designed size and at the scale the server's dpi asks for.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +17,7 @@
 #include "platform/DisplayScale.h"
 #include "platform/Form.h"
 #include "platform/Screen.h"
+#include "../support/Xvfb.h"
 
 extern char** environ;
 
@@ -26,11 +25,6 @@ namespace {
 
 bool onPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool exists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
 }
 
 pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
@@ -48,15 +42,6 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
     pid_t pid = -1;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
     return pid;
-}
-
-// The first display number from 90 on that no X server holds.
-int freeDisplay() {
-    for (int n = 90; n < 200; ++n) {
-        const std::string id = std::to_string(n);
-        if (!exists("/tmp/.X" + id + "-lock") && !exists("/tmp/.X11-unix/X" + id)) return n;
-    }
-    return -1;
 }
 
 // The colour of one screen pixel, read with ImageMagick, as "RRGGBB".
@@ -214,17 +199,9 @@ void scaledWindowChecks() {
 ::testing::AssertionResult passesOnXvfb(const std::string& test,
                                         const std::vector<std::string>& extraEnv,
                                         const std::string& prepare = "") {
-    const int display = freeDisplay();
-    if (display < 0) return ::testing::AssertionFailure() << "no free display number";
-    const std::string name = ":" + std::to_string(display);
-    // Without -noreset the server would forget the resources `prepare` set as soon as that
-    // command disconnects.
-    const pid_t server =
-        spawn({"Xvfb", name, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"}, {});
-    if (server <= 0) return ::testing::AssertionFailure() << "Xvfb did not start";
-    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-    for (int i = 0; i < 500 && !exists(socket); ++i)
-        platform::sleepMilliseconds(10);
+    testsupport::Xvfb server("640x480x24");
+    if (!server.running()) return ::testing::AssertionFailure() << "Xvfb did not start";
+    const std::string& name = server.display();
     // SDL's desktop bus connection keeps a buffer to the end under X11; the leak checker of
     // sanitizer builds is told that it is not ours.
     const std::string suppressions = "/tmp/brevant-lsan-" + std::to_string(getpid()) + ".supp";
@@ -233,20 +210,14 @@ void scaledWindowChecks() {
         std::fclose(file);
     }
     int status = -1;
-    const bool up = exists(socket);
-    if (up && !prepare.empty()) std::system(("DISPLAY=" + name + " " + prepare).c_str());
-    if (up) {
-        std::vector<std::string> env = {"DISPLAY=" + name, "SDL_VIDEODRIVER=x11",
-                                        "BREVANT_XVFB_CHILD=1",
-                                        "LSAN_OPTIONS=suppressions=" + suppressions};
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        const pid_t child = spawn({"/proc/self/exe", "--gtest_filter=" + test}, env);
-        if (child > 0) waitpid(child, &status, 0);
-    }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    if (!prepare.empty()) std::system(("DISPLAY=" + name + " " + prepare).c_str());
+    std::vector<std::string> env = {"DISPLAY=" + name, "SDL_VIDEODRIVER=x11",
+                                    "BREVANT_XVFB_CHILD=1",
+                                    "LSAN_OPTIONS=suppressions=" + suppressions};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    const pid_t child = spawn({"/proc/self/exe", "--gtest_filter=" + test}, env);
+    if (child > 0) waitpid(child, &status, 0);
     std::remove(suppressions.c_str());
-    if (!up) return ::testing::AssertionFailure() << "Xvfb did not start";
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the checks on Xvfb failed";
 }
