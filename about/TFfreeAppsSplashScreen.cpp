@@ -9,11 +9,11 @@
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
 #include "graphics/LimagePen.h"
-#include "platform/Application.h"
-#include "platform/Canvas.h"
-#include "platform/Clock.h"
-#include "platform/Cursor.h"
-#include "platform/Screen.h"
+#include "platform/draw/Canvas.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Screen.h"
 #include "shadeui/ShadeToolkit.h"
 
 TFfreeAppsSplashScreen* FfreeAppsSplashScreen = nullptr;

@@ -5,8 +5,8 @@
 
 #include "base/AnsiString.h"
 #include "graphics/Limage.h"
-#include "platform/Form.h"
-#include "platform/Rect.h"
+#include "platform/draw/Rect.h"
+#include "platform/window/Form.h"
 
 // A borderless 540 x 270 picture window: the title, the version, four pictures and the maker's
 // web site as a breathing, glowing link. At start-up it closes by itself two seconds after it

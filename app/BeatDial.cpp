@@ -6,9 +6,9 @@
 #include "base/TextConversions.h"
 #include "engine/Metronome.h"
 #include "graphics/Drawing.h"
-#include "platform/Canvas.h"
-#include "platform/Clock.h"
-#include "platform/Form.h"
+#include "platform/draw/Canvas.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Form.h"
 #include "shadeui/ShadeUI.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include "app/Wmain.h"
 #include "base/Log_.h"
 #include "base/TextConversions.h"
-#include "platform/Application.h"
-#include "platform/DisplayLoss.h"
-#include "platform/DisplayScale.h"
+#include "platform/window/Application.h"
+#include "platform/window/DisplayLoss.h"
+#include "platform/window/DisplayScale.h"
 #include "popups/TFshadeDialog.h"
 #include "popups/TFshadeMenu.h"
 

@@ -5,8 +5,8 @@
 
 #include "base/AnsiString.h"
 #include "base/Llist.h"
-#include "platform/Form.h"
-#include "platform/Timer.h"
+#include "platform/window/Form.h"
+#include "platform/window/Timer.h"
 
 class AudioEngine;
 class Wmain;

@@ -3,7 +3,7 @@
 
 #include "app/BeatDial.h"
 #include "engine/Metronome.h"
-#include "platform/Rect.h"
+#include "platform/draw/Rect.h"
 #include "shadeui/ShadeUI.h"
 
 class AudioEngine;

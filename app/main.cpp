@@ -5,8 +5,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
-#include "platform/DisplayScale.h"
-#include "platform/QuitSignals.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/window/DisplayScale.h"
 
 namespace {
 

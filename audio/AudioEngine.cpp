@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "base/Log_.h"
-#include "platform/SoundBuffer.h"
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundBuffer.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "audio/AudioEngine.h"
 #include "base/Log_.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sound/SoundBuffer.h"
 
 namespace {
 

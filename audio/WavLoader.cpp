@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/TextConversions.h"
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
 
 void Log_::add(const AnsiString& text) {
     if (!enabled) return;

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/Shell.h"
+#include "platform/system/Shell.h"
 
 namespace {
 

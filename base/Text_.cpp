@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 namespace {
 

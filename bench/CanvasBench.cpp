@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/Bitmap.h"
-#include "platform/FontLibrary.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/draw/FontLibrary.h"
 
 namespace {
 

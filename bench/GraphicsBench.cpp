@@ -4,7 +4,7 @@
 #include "graphics/BlendBank.h"
 #include "graphics/Drawing.h"
 #include "graphics/Limage.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "graphics/Limage.h"
-#include "platform/Form.h"
-#include "platform/WindowCanvas.h"
+#include "platform/window/Form.h"
+#include "platform/window/WindowCanvas.h"
 #include "shadeui/ShadeFader.h"
 #include "shadeui/ShadeToolkit.h"
 

@@ -1,8 +1,8 @@
 // Attaching the main window's container and building all its controls, as one layout pass.
 #include <benchmark/benchmark.h>
 
-#include "platform/Application.h"
-#include "platform/Form.h"
+#include "platform/window/Application.h"
+#include "platform/window/Form.h"
 #include "shadeui/ShadeUI.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/SdlSoundDevice.h"
-#include "platform/SoundMixer.h"
+#include "platform/sound/SdlSoundDevice.h"
+#include "platform/sound/SoundMixer.h"
 
 using platform::SoundMixer;
 using platform::SoundVoice;

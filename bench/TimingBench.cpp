@@ -17,7 +17,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/WavLoader.h"
 #include "engine/Metronome.h"
-#include "platform/OfflineSoundDevice.h"
+#include "platform/sound/OfflineSoundDevice.h"
 
 namespace {
 

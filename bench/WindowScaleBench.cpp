@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 
-#include "platform/Application.h"
-#include "platform/Bitmap.h"
-#include "platform/DisplayScale.h"
-#include "platform/Form.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/window/Application.h"
+#include "platform/window/DisplayScale.h"
+#include "platform/window/Form.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "audio/AudioEngine.h"
 #include "base/Log_.h"
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 namespace {
 

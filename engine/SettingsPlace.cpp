@@ -2,7 +2,7 @@
 #include "engine/SettingsPlace.h"
 
 #include "engine/Metronome.h"
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 SettingsPlace SettingsPlace::standard() {
     return forProgramIn(platform::programFolder(), platform::configFolder());

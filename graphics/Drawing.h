@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-#include "platform/Canvas.h"
-#include "platform/Rect.h"
-#include "platform/WindowCanvas.h"
+#include "platform/draw/Canvas.h"
+#include "platform/draw/Rect.h"
+#include "platform/window/WindowCanvas.h"
 
 class Limage;
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "graphics/SpotLight.h"
-#include "platform/Bitmap.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/draw/Canvas.h"
 
 // The raster module's one static: its construction builds the table bank during start-up, before
 // any window exists. Defining it here keeps it in every program that uses Limage.

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "graphics/BlendBank.h"
-#include "platform/PixelRows.h"
+#include "platform/draw/PixelRows.h"
 
 namespace platform {
 class Bitmap;

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "graphics/Limage.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 LimagePen limagePen;
 

@@ -1,7 +1,7 @@
 // LimagePen: the antialiased pen that plots points and rings straight into a Limage's pixels.
 #pragma once
 
-#include "platform/Rect.h"
+#include "platform/draw/Rect.h"
 
 class Limage;
 

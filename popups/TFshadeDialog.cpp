@@ -7,10 +7,10 @@
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
 #include "graphics/Limage.h"
-#include "platform/Application.h"
-#include "platform/Canvas.h"
-#include "platform/Clock.h"
-#include "platform/Screen.h"
+#include "platform/draw/Canvas.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
+#include "platform/window/Screen.h"
 #include "shadeui/ShadeToolkit.h"
 
 TFshadeDialog* FshadeDialog = nullptr;

@@ -5,9 +5,9 @@
 
 #include "base/AnsiString.h"
 #include "base/Llist.h"
-#include "platform/Form.h"
-#include "platform/Rect.h"
-#include "platform/Timer.h"
+#include "platform/draw/Rect.h"
+#include "platform/window/Form.h"
+#include "platform/window/Timer.h"
 #include "shadeui/ShadeUI.h"
 
 // A borderless window with its own control container: a small title bar with a close box, the

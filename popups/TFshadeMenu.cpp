@@ -4,11 +4,11 @@
 #include <algorithm>
 
 #include "graphics/Drawing.h"
-#include "platform/Application.h"
-#include "platform/Canvas.h"
-#include "platform/Clock.h"
-#include "platform/Cursor.h"
-#include "platform/Screen.h"
+#include "platform/draw/Canvas.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Screen.h"
 #include "popups/TFshadeMenu_entry.h"
 #include "shadeui/ShadeToolkit.h"
 #include "shadeui/ShadeUI.h"

@@ -6,10 +6,10 @@
 #include "base/AnsiString.h"
 #include "base/Llist.h"
 #include "graphics/Limage.h"
-#include "platform/Form.h"
-#include "platform/Point.h"
-#include "platform/Rect.h"
-#include "platform/Timer.h"
+#include "platform/draw/Point.h"
+#include "platform/draw/Rect.h"
+#include "platform/window/Form.h"
+#include "platform/window/Timer.h"
 
 // A borderless, always-on-top window listing entries in rows of 20 pixels, highlighting the one
 // under the mouse. Any click closes it with the entry under the mouse (or none), any key closes

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 namespace {
 

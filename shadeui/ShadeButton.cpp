@@ -3,7 +3,7 @@
 
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 #include "shadeui/Glyphs.h"
 
 void ShadeButton::setUpButton(int x, int y, int width, int height, const AnsiString& caption,

@@ -2,7 +2,7 @@
 #include "shadeui/ShadeControl.h"
 
 #include "graphics/Limage.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 bool ShadeControl::canDraw() const {
     return raster != nullptr && windowCanvas != nullptr && raster->isValid();

@@ -1,7 +1,7 @@
 // ShadeControl: what every shaded control holds before it is set up: place, colours, targets.
 #pragma once
 
-#include "platform/Rect.h"
+#include "platform/draw/Rect.h"
 
 class Limage;
 namespace platform {

@@ -2,7 +2,7 @@
 #include "shadeui/ShadeFader.h"
 
 #include "graphics/Drawing.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 #include "shadeui/ShadeToolkit.h"
 
 namespace {

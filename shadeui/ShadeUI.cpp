@@ -4,11 +4,11 @@
 #include "base/TextConversions.h"
 #include "graphics/BlendBank.h"
 #include "graphics/Drawing.h"
-#include "platform/Application.h"
-#include "platform/Canvas.h"
-#include "platform/Cursor.h"
-#include "platform/Form.h"
-#include "platform/Shell.h"
+#include "platform/draw/Canvas.h"
+#include "platform/system/Shell.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Form.h"
 
 const platform::Rect absentRect{-1, -1, -1, -1};
 

@@ -7,7 +7,7 @@
 #include "base/AnsiString.h"
 #include "base/Llist.h"
 #include "graphics/Limage.h"
-#include "platform/Rect.h"
+#include "platform/draw/Rect.h"
 #include "shadeui/ShadeButton.h"
 #include "shadeui/ShadeFader.h"
 #include "shadeui/ShadeToolkit.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/Bitmap.h"
-#include "platform/PngWriter.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/draw/PngWriter.h"
 
 namespace platform {
 namespace {

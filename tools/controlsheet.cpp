@@ -9,9 +9,9 @@
 
 #include "graphics/Drawing.h"
 #include "graphics/Limage.h"
-#include "platform/Canvas.h"
-#include "platform/PngWriter.h"
-#include "platform/WindowCanvas.h"
+#include "platform/draw/Canvas.h"
+#include "platform/draw/PngWriter.h"
+#include "platform/window/WindowCanvas.h"
 #include "popups/TFshadeMenu.h"
 #include "shadeui/Glyphs.h"
 #include "shadeui/ShadeButton.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "base/TextConversions.h"
-#include "platform/Application.h"
+#include "platform/window/Application.h"
 #include "popups/TFshadeDialog.h"
 #include "shadeui/ShadeToolkit.h"
 

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/Application.h"
-#include "platform/Clock.h"
-#include "platform/Form.h"
-#include "platform/Screen.h"
-#include "platform/Timer.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
+#include "platform/window/Form.h"
+#include "platform/window/Screen.h"
+#include "platform/window/Timer.h"
 #include "popups/TFshadeMenu.h"
 #include "shadeui/ShadeToolkit.h"
 #include "shadeui/ShadeUI.h"

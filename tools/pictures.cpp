@@ -10,8 +10,8 @@
 #include "about/AboutPictures.h"
 #include "about/TFfreeAppsSplashScreen.h"
 #include "graphics/Limage.h"
-#include "platform/Application.h"
-#include "platform/PngWriter.h"
+#include "platform/draw/PngWriter.h"
+#include "platform/window/Application.h"
 
 namespace {
 

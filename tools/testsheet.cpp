@@ -6,8 +6,8 @@
 #include "graphics/Drawing.h"
 #include "graphics/Limage.h"
 #include "graphics/LimagePen.h"
-#include "platform/Canvas.h"
-#include "platform/PngWriter.h"
+#include "platform/draw/Canvas.h"
+#include "platform/draw/PngWriter.h"
 
 namespace {
 

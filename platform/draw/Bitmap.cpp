@@ -1,5 +1,5 @@
 // The in-memory 24-bit bitmap: padded rows, their pointers, and the canvas aimed at them.
-#include "platform/Bitmap.h"
+#include "platform/draw/Bitmap.h"
 
 #include <cstddef>
 #include <new>

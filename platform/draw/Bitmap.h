@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "platform/Canvas.h"
-#include "platform/PixelRows.h"
+#include "platform/draw/Canvas.h"
+#include "platform/draw/PixelRows.h"
 
 namespace platform {
 

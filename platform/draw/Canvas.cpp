@@ -1,6 +1,6 @@
 // The drawing canvas: our own rasterisers for lines, rectangles, polygons and ellipses, the
 // text output over the font library, and bitmap copies, all clipped to the target rows.
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/FontFace.h"
-#include "platform/FontLibrary.h"
+#include "platform/draw/FontFace.h"
+#include "platform/draw/FontLibrary.h"
 
 namespace platform {
 

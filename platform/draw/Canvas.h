@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/PixelRows.h"
-#include "platform/Point.h"
-#include "platform/Rect.h"
+#include "platform/draw/PixelRows.h"
+#include "platform/draw/Point.h"
+#include "platform/draw/Rect.h"
 
 namespace platform {
 

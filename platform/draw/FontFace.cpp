@@ -1,5 +1,5 @@
 // A FreeType face at one size: cell metrics from the face's own tables, glyphs rendered once.
-#include "platform/FontFace.h"
+#include "platform/draw/FontFace.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/FontGlyph.h"
+#include "platform/draw/FontGlyph.h"
 
 struct FT_GlyphSlotRec_;
 

@@ -1,11 +1,11 @@
 // Font lookup through fontconfig, with the Tahoma-compatible folder added as an application
 // font folder, and the cache of opened faces.
-#include "platform/FontLibrary.h"
+#include "platform/draw/FontLibrary.h"
 
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
-#include "platform/FontFace.h"
+#include "platform/draw/FontFace.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // The PNG writer: signature, IHDR, one IDAT of stored deflate blocks, IEND, each with its CRC.
-#include "platform/PngWriter.h"
+#include "platform/draw/PngWriter.h"
 
 #include <algorithm>
 #include <array>

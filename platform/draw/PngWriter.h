@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PixelRows.h"
+#include "platform/draw/PixelRows.h"
 
 namespace platform {
 

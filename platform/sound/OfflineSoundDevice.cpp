@@ -1,5 +1,5 @@
 // OfflineSoundDevice: a sound device that renders into memory when asked, for tests and benchmarks.
-#include "platform/OfflineSoundDevice.h"
+#include "platform/sound/OfflineSoundDevice.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace platform {
 

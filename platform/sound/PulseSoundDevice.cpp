@@ -1,5 +1,5 @@
 // PulseSoundDevice: the sound device on the desktop's sound server (PulseAudio, or PipeWire).
-#include "platform/PulseSoundDevice.h"
+#include "platform/sound/PulseSoundDevice.h"
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
 
 namespace platform {
 

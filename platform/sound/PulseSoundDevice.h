@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundDevice.h"
 
 struct timeval;
 struct pa_threaded_mainloop;

@@ -1,11 +1,11 @@
 // SdlSoundDevice: the sound device on the default output, through SDL's audio subsystem.
-#include "platform/SdlSoundDevice.h"
+#include "platform/sound/SdlSoundDevice.h"
 
 #include <SDL2/SDL.h>
 
 #include <cstring>
 
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
 
 namespace platform {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
 // SoundBuffer: one mono 16-bit 44100 Hz sound buffer of a sound device, with its playing state.
-#include "platform/SoundBuffer.h"
+#include "platform/sound/SoundBuffer.h"
 
 #include <cmath>
 #include <utility>
 
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/SoundVoice.h"
+#include "platform/sound/SoundVoice.h"
 
 namespace platform {
 

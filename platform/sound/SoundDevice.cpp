@@ -1,5 +1,5 @@
 // SoundDevice: an output device at 44100 Hz, 16 bits, with buffers and one mixer behind it.
-#include "platform/SoundDevice.h"
+#include "platform/sound/SoundDevice.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/PulseSoundDevice.h"
-#include "platform/SdlSoundDevice.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sound/PulseSoundDevice.h"
+#include "platform/sound/SdlSoundDevice.h"
+#include "platform/sound/SoundBuffer.h"
 
 namespace platform {
 

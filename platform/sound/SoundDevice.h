@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/SoundMixer.h"
+#include "platform/sound/SoundMixer.h"
 
 namespace platform {
 

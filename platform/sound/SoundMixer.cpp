@@ -1,5 +1,5 @@
 // SoundMixer: sums the playing buffers into 16-bit output frames.
-#include "platform/SoundMixer.h"
+#include "platform/sound/SoundMixer.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/SoundVoice.h"
+#include "platform/sound/SoundVoice.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // The millisecond clock and sleeping, over the kernel's monotonic clock.
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
 
 #include <cerrno>
 #include <ctime>

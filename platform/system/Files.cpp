@@ -1,5 +1,5 @@
 // The program's folders and whole-file reading and writing, over POSIX calls.
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // Quit signals: a handler that only notes the request, read back by the message processing.
-#include "platform/QuitSignals.h"
+#include "platform/system/QuitSignals.h"
 
 #include <signal.h>
 

@@ -1,5 +1,5 @@
 // Opening a web address with the desktop's opener, started as a process of its own.
-#include "platform/Shell.h"
+#include "platform/system/Shell.h"
 
 #include <fcntl.h>
 #include <signal.h>

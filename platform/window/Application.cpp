@@ -1,5 +1,5 @@
 // Application: starts SDL video, routes events to forms, fires timers, runs the message loop.
-#include "platform/Application.h"
+#include "platform/window/Application.h"
 
 #include <SDL2/SDL.h>
 
@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/Cursor.h"
-#include "platform/DisplayLoss.h"
-#include "platform/DisplayScale.h"
-#include "platform/Form.h"
-#include "platform/QuitSignals.h"
-#include "platform/Timer.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/DisplayLoss.h"
+#include "platform/window/DisplayScale.h"
+#include "platform/window/Form.h"
+#include "platform/window/Timer.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WindowSystem.h"
+#include "platform/window/WindowSystem.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
 // Cursor: the screen position of the mouse and the system cursor shapes.
-#include "platform/Cursor.h"
+#include "platform/window/Cursor.h"
 
 #include <SDL2/SDL.h>
 
-#include "platform/Application.h"
-#include "platform/DisplayScale.h"
+#include "platform/window/Application.h"
+#include "platform/window/DisplayScale.h"
 
 namespace platform {
 

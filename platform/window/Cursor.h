@@ -1,7 +1,7 @@
 // The mouse cursor: its position on the screen and the shapes a window can show.
 #pragma once
 
-#include "platform/Point.h"
+#include "platform/draw/Point.h"
 
 namespace platform {
 

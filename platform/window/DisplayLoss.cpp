@@ -1,5 +1,5 @@
 // Display loss: Xlib's fatal I/O error handler, replaced by one that lets the program save.
-#include "platform/DisplayLoss.h"
+#include "platform/window/DisplayLoss.h"
 
 #include <X11/Xlib.h>
 #include <unistd.h>

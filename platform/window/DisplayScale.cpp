@@ -1,5 +1,5 @@
 // DisplayScale: the scale chosen from the command line, the environment or the X server's dpi.
-#include "platform/DisplayScale.h"
+#include "platform/window/DisplayScale.h"
 
 #include <cerrno>
 #include <cmath>

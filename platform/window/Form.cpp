@@ -1,16 +1,16 @@
 // Form: a borderless SDL window, its properties and the routing of its events to the handlers.
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 #include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/Application.h"
-#include "platform/DisplayScale.h"
-#include "platform/FormCanvas.h"
-#include "platform/TestInput.h"
-#include "platform/WindowSystem.h"
+#include "platform/window/Application.h"
+#include "platform/window/DisplayScale.h"
+#include "platform/window/FormCanvas.h"
+#include "platform/window/TestInput.h"
+#include "platform/window/WindowSystem.h"
 
 namespace platform {
 

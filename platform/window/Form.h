@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/Cursor.h"
-#include "platform/Keys.h"
-#include "platform/Point.h"
-#include "platform/WindowCanvas.h"
+#include "platform/draw/Point.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Keys.h"
+#include "platform/window/WindowCanvas.h"
 
 struct SDL_Window;
 

@@ -1,5 +1,5 @@
 // FormCanvas: pixel rows onto a window surface, converted to its format, one rectangle a time.
-#include "platform/FormCanvas.h"
+#include "platform/window/FormCanvas.h"
 
 #include <SDL2/SDL.h>
 

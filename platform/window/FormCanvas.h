@@ -1,7 +1,7 @@
 // FormCanvas: the window canvas of one form, drawing onto its window surface.
 #pragma once
 
-#include "platform/WindowCanvas.h"
+#include "platform/window/WindowCanvas.h"
 
 struct SDL_Window;
 

@@ -1,5 +1,5 @@
 // Keys: the one table from SDL key codes to the virtual-key numbers the handlers receive.
-#include "platform/Keys.h"
+#include "platform/window/Keys.h"
 
 #include <SDL2/SDL.h>
 

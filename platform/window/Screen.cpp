@@ -1,10 +1,10 @@
 // Screen: the primary display's size and the number of displays.
-#include "platform/Screen.h"
+#include "platform/window/Screen.h"
 
 #include <SDL2/SDL.h>
 
-#include "platform/Application.h"
-#include "platform/DisplayScale.h"
+#include "platform/window/Application.h"
+#include "platform/window/DisplayScale.h"
 
 namespace platform {
 

@@ -1,9 +1,9 @@
 // TestInput: window events queued through SDL's own event queue, and reading the window back.
-#include "platform/TestInput.h"
+#include "platform/window/TestInput.h"
 
 #include <SDL2/SDL.h>
 
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Keys.h"
+#include "platform/window/Keys.h"
 
 namespace platform {
 

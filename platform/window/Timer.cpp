@@ -1,11 +1,11 @@
 // Timer: a handler called every interval from the application's message processing.
-#include "platform/Timer.h"
+#include "platform/window/Timer.h"
 
 #include <SDL2/SDL.h>
 
 #include <limits>
 
-#include "platform/Application.h"
+#include "platform/window/Application.h"
 
 namespace platform {
 

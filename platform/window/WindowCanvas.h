@@ -1,8 +1,8 @@
 // The window canvas: how pictures in memory reach a window on the screen.
 #pragma once
 
-#include "platform/PixelRows.h"
-#include "platform/Rect.h"
+#include "platform/draw/PixelRows.h"
+#include "platform/draw/Rect.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // WindowSystem: the X server reached through SDL's window-manager information (SDL_syswm).
-#include "platform/WindowSystem.h"
+#include "platform/window/WindowSystem.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/Point.h"
+#include "platform/draw/Point.h"
 
 struct SDL_Window;
 

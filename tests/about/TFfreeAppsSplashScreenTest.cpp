@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Application.h"
+#include "platform/window/Application.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "engine/Metronome.h"
 #include "graphics/Drawing.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "app/TFmain.h"
 #include "app/Wmain.h"
 #include "audio/AudioEngine.h"
-#include "platform/Clock.h"
-#include "platform/OfflineSoundDevice.h"
+#include "platform/sound/OfflineSoundDevice.h"
+#include "platform/system/Clock.h"
 
 // The one-shot timer is off, so no main loop starts: the tests call the handlers themselves.
 class MainWindowFixture : public ::testing::Test {

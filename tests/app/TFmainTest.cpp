@@ -8,10 +8,10 @@
 
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
-#include "platform/Application.h"
-#include "platform/Screen.h"
-#include "platform/SoundBuffer.h"
-#include "platform/TestInput.h"
+#include "platform/sound/SoundBuffer.h"
+#include "platform/window/Application.h"
+#include "platform/window/Screen.h"
+#include "platform/window/TestInput.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {

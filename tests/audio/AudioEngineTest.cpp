@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/Log_.h"
-#include "platform/OfflineSoundDevice.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sound/OfflineSoundDevice.h"
+#include "platform/sound/SoundBuffer.h"
 
 using platform::OfflineSoundDevice;
 using platform::SoundBuffer;

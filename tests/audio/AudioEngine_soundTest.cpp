@@ -7,8 +7,8 @@
 
 #include "audio/AudioEngine.h"
 #include "base/Log_.h"
-#include "platform/OfflineSoundDevice.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sound/OfflineSoundDevice.h"
+#include "platform/sound/SoundBuffer.h"
 
 using platform::OfflineSoundDevice;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 #include "tools/ClickSynth.h"
 
 namespace {

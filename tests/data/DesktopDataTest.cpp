@@ -107,8 +107,9 @@ TEST(DesktopData, ManualPageDescribesEveryOptionAndEveryVariableTheProgramReads)
     const std::regex getenv("getenv\\(\"([A-Z_0-9]+)\"\\)");
     for (const char* folder :
          {"platform", "base", "audio", "engine", "graphics", "shadeui", "popups", "about", "app"}) {
-        for (const auto& file :
-             std::filesystem::directory_iterator(std::string(BREVANT_SOURCE_DIR) + "/" + folder)) {
+        for (const auto& file : std::filesystem::recursive_directory_iterator(
+                 std::string(BREVANT_SOURCE_DIR) + "/" + folder)) {
+            if (!file.is_regular_file()) continue;
             const std::string code = readText(file.path());
             for (std::sregex_iterator it(code.begin(), code.end(), getenv), end; it != end; ++it)
                 read.insert((*it)[1]);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audio/AudioEngine.h"
-#include "platform/OfflineSoundDevice.h"
+#include "platform/sound/OfflineSoundDevice.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "platform/Bitmap.h"
-#include "platform/Canvas.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/draw/Canvas.h"
 #include "tests/graphics/ImageProbe.h"
 
 namespace {

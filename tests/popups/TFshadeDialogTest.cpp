@@ -13,9 +13,9 @@
 
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
-#include "platform/Clock.h"
-#include "platform/Shell.h"
-#include "platform/TestInput.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Shell.h"
+#include "platform/window/TestInput.h"
 #include "shadeui/ShadeToolkit.h"
 
 namespace {

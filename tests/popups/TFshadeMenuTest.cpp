@@ -6,11 +6,11 @@
 #include <csignal>
 
 #include "graphics/Drawing.h"
-#include "platform/Application.h"
-#include "platform/Cursor.h"
-#include "platform/QuitSignals.h"
-#include "platform/Screen.h"
-#include "platform/TestInput.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Screen.h"
+#include "platform/window/TestInput.h"
 #include "shadeui/ShadeToolkit.h"
 #include "shadeui/ShadeUI.h"
 

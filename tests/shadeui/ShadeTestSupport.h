@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "graphics/Limage.h"
-#include "platform/Canvas.h"
-#include "platform/WindowCanvas.h"
+#include "platform/draw/Canvas.h"
+#include "platform/window/WindowCanvas.h"
 
 // Keeps what reached the "window": the clip of every draw and the picture drawn through it.
 class RecordingCanvas : public platform::WindowCanvas {

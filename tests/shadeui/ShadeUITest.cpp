@@ -7,9 +7,9 @@
 
 #include "ShadeTestSupport.h"
 #include "graphics/Drawing.h"
-#include "platform/Application.h"
-#include "platform/Form.h"
-#include "platform/TestInput.h"
+#include "platform/window/Application.h"
+#include "platform/window/Form.h"
+#include "platform/window/TestInput.h"
 
 using platform::Application;
 using platform::MouseButton;

@@ -1,5 +1,5 @@
 // The in-memory bitmap: sizes, padded rows, release, and the canvas that follows its rows.
-#include "platform/Bitmap.h"
+#include "platform/draw/Bitmap.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The canvas's pixel conventions: lines, rectangles, frames, polygons, ellipses, bitmaps, clips.
-#include "platform/Canvas.h"
+#include "platform/draw/Canvas.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/Bitmap.h"
-#include "tests/platform/GuardedRows.h"
+#include "platform/draw/Bitmap.h"
+#include "tests/platform/draw/GuardedRows.h"
 
 namespace platform {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <sys/stat.h>
 
-#include "platform/Bitmap.h"
-#include "platform/Canvas.h"
-#include "platform/FontFace.h"
-#include "platform/FontLibrary.h"
-#include "tests/platform/GuardedRows.h"
+#include "platform/draw/Bitmap.h"
+#include "platform/draw/Canvas.h"
+#include "platform/draw/FontFace.h"
+#include "platform/draw/FontLibrary.h"
+#include "tests/platform/draw/GuardedRows.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/PixelRows.h"
+#include "platform/draw/PixelRows.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // The PNG writer: exact bytes of a small image, block splitting of a large one, file errors.
-#include "platform/PngWriter.h"
+#include "platform/draw/PngWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Bitmap.h"
+#include "platform/draw/Bitmap.h"
 
 namespace platform {
 namespace {

@@ -1,12 +1,12 @@
 // Tests of sound buffers on the offline device: levels, pan, cursor rules, duplicates, failures.
-#include "platform/OfflineSoundDevice.h"
+#include "platform/sound/OfflineSoundDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "platform/SoundBuffer.h"
+#include "platform/sound/SoundBuffer.h"
 
 using platform::OfflineSoundDevice;
 using platform::SoundBuffer;

@@ -1,5 +1,5 @@
 // Tests of the sound-server device against a private PulseAudio server, its monitor recorded.
-#include "platform/PulseSoundDevice.h"
+#include "platform/sound/PulseSoundDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "../support/SoundServer.h"
-#include "platform/SdlSoundDevice.h"
-#include "platform/SoundBuffer.h"
+#include "tests/support/SoundServer.h"
+#include "platform/sound/SdlSoundDevice.h"
+#include "platform/sound/SoundBuffer.h"
 
 using platform::PulseSoundDevice;
 using platform::SoundBuffer;

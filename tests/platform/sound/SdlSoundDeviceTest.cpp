@@ -1,6 +1,6 @@
 // Tests of the SDL sound device: a looping buffer through SDL's "disk" driver, read back from the
 // file.
-#include "platform/SdlSoundDevice.h"
+#include "platform/sound/SdlSoundDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include <unistd.h>
 
-#include "platform/SoundBuffer.h"
+#include "platform/sound/SoundBuffer.h"
 
 using platform::SdlSoundDevice;
 using platform::SoundBuffer;

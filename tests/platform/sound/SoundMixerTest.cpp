@@ -1,5 +1,5 @@
 // Tests of the mixer: exact looping, playing once, saturation and resampling.
-#include "platform/SoundMixer.h"
+#include "platform/sound/SoundMixer.h"
 
 #include <gtest/gtest.h>
 

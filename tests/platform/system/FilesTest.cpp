@@ -1,5 +1,5 @@
 // Tests of the file services: folders, whole-file reading and the atomic replace.
-#include "platform/Files.h"
+#include "platform/system/Files.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ class Files : public ::testing::Test {
 }  // namespace
 
 TEST_F(Files, ProgramFolderIsTheExecutablesOwn) {
-    EXPECT_EQ(platform::programFolder(), std::string(BREVANT_BINARY_DIR) + "/tests/platform/");
+    EXPECT_EQ(platform::programFolder(), std::string(BREVANT_BINARY_DIR) + "/tests/platform/system/");
 }
 
 TEST_F(Files, ConfigFolderPrefersAbsoluteXdgConfigHome) {

@@ -1,5 +1,5 @@
 // Tests of the web-address opener: what it is handed, silence on the terminal, no zombies.
-#include "platform/Shell.h"
+#include "platform/system/Shell.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
 
 namespace {
 

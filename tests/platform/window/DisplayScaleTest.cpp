@@ -1,5 +1,5 @@
 // The display scale: which source decides, how unusable values fall through, dots per inch.
-#include "platform/DisplayScale.h"
+#include "platform/window/DisplayScale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Form and Application: event routing, modal and popup input, closing, the window canvas.
-#include "platform/Form.h"
+#include "platform/window/Form.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 
 #include <csignal>
 
-#include "platform/Application.h"
-#include "platform/Cursor.h"
-#include "platform/DisplayScale.h"
-#include "platform/FormCanvas.h"
-#include "platform/QuitSignals.h"
-#include "platform/Screen.h"
-#include "platform/TestInput.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/DisplayScale.h"
+#include "platform/window/FormCanvas.h"
+#include "platform/window/Screen.h"
+#include "platform/window/TestInput.h"
 
 using platform::Application;
 using platform::Form;

@@ -1,14 +1,14 @@
 // The key table: what each key reaches the handlers as, through the window system's events.
-#include "platform/Keys.h"
+#include "platform/window/Keys.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-#include "platform/Application.h"
-#include "platform/Form.h"
-#include "platform/TestInput.h"
+#include "platform/window/Application.h"
+#include "platform/window/Form.h"
+#include "platform/window/TestInput.h"
 
 using platform::TestInput;
 

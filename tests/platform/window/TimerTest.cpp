@@ -1,12 +1,12 @@
 // Timer: fired from message processing only, once per due interval, never inside itself.
-#include "platform/Timer.h"
+#include "platform/window/Timer.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "platform/Application.h"
-#include "platform/Clock.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
 
 using platform::Application;
 using platform::Timer;

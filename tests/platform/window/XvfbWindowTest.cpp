@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/Application.h"
-#include "platform/Clock.h"
-#include "platform/Cursor.h"
-#include "platform/DisplayScale.h"
-#include "platform/Form.h"
-#include "platform/Screen.h"
-#include "../support/Xvfb.h"
+#include "tests/support/Xvfb.h"
+#include "platform/system/Clock.h"
+#include "platform/window/Application.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/DisplayScale.h"
+#include "platform/window/Form.h"
+#include "platform/window/Screen.h"
 
 extern char** environ;
 
