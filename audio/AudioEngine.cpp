@@ -122,6 +122,20 @@ void AudioEngine::setSoundVolume(int index, double gain) {
     sounds.get(index).setVolume(gain);
 }
 
+bool AudioEngine::playSoundAfter(int index, std::uint32_t frames, double gain) {
+    if (!state.initialized || index < 0 || index > sounds.top) return false;
+    platform::SoundBuffer* buffer = sounds.get(index).buffers.get(0);
+    if (buffer == nullptr) return false;
+    sounds.get(index).setVolume(gain);
+    return buffer->playAfter(frames);
+}
+
+void AudioEngine::stopAtEnd(int index) {
+    if (!state.initialized || index < 0 || index > sounds.top) return;
+    platform::SoundBuffer* buffer = sounds.get(index).buffers.get(0);
+    if (buffer != nullptr && buffer->playing()) buffer->play(false);
+}
+
 void AudioEngine::releaseSound(int index) {
     if (!state.initialized || index < 0 || index > sounds.top) return;
     sounds.get(index).release();

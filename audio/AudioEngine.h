@@ -40,6 +40,12 @@ class AudioEngine {
     // rate; loop: play endlessly.
     bool playSound(int index, double volume, double pan, double factor, bool loop);
     void setSoundVolume(int index, double gain);
+    // Starts the sound's first buffer looping at `gain`, `frames` output frames from now: its
+    // first sample is the frame after the last one a sound told to stop at its end (at the
+    // same moment, `frames` ahead) plays, so that one follows the other without a gap.
+    bool playSoundAfter(int index, std::uint32_t frames, double gain);
+    // Lets the sound's first buffer play on to its end and stop there.
+    void stopAtEnd(int index);
     // Stops, releases and removes one sound; later sounds move down one index.
     void releaseSound(int index);
     void releaseAllSounds();

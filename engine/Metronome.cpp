@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string_view>
 #include <vector>
 
 #include "audio/AudioEngine.h"
@@ -37,6 +38,22 @@ int clampInt(int value, int low, int high) {
 AnsiString folderOf(const AnsiString& filePath) {
     std::size_t slash = filePath.rfind('/');
     return slash == AnsiString::npos ? AnsiString() : filePath.substr(0, slash + 1);
+}
+
+// Group `count` (1..9) of an accents text, or an empty view when there is none.
+std::string_view accentGroup(std::string_view accents, int count) {
+    std::string_view rest = accents;
+    for (int i = 1; i < count; i++) {
+        const std::size_t slash = rest.find('/');
+        if (slash == std::string_view::npos) return {};
+        rest.remove_prefix(slash + 1);
+    }
+    return rest.substr(0, rest.find('/'));
+}
+
+bool validGroup(std::string_view group, int count) {
+    if (static_cast<int>(group.size()) != count) return false;
+    return std::all_of(group.begin(), group.end(), [](char c) { return c >= '0' && c <= '3'; });
 }
 
 AnsiString whyUnread(platform::ReadOutcome outcome) {
@@ -81,6 +98,15 @@ void Metronome::setDefaults() {
     animateBeatChange = true;
     bubbles = false;
     white = true;
+    subdivision = 1;
+    accents = defaultAccents;
+    trainer = false;
+    trainerStep = 5;
+    trainerBars = 4;
+    trainerTarget = 160;
+    silentBars = false;
+    playBars = 2;
+    muteBars = 1;
 }
 
 void Metronome::exchange() {
@@ -93,6 +119,16 @@ void Metronome::exchange() {
     exchangeBool("animateBeatChange", animateBeatChange);
     exchangeBool("bubbles", bubbles);
     exchangeBool("white", white);
+    exchangeInt("subdivision", subdivision);
+    AnsiString text;
+    if (exchangeText("accents", accents, text)) accents = text;
+    exchangeBool("trainer", trainer);
+    exchangeInt("trainerStep", trainerStep);
+    exchangeInt("trainerBars", trainerBars);
+    exchangeInt("trainerTarget", trainerTarget);
+    exchangeBool("silentBars", silentBars);
+    exchangeInt("playBars", playBars);
+    exchangeInt("muteBars", muteBars);
 }
 
 void Metronome::loadSettings() {
@@ -150,6 +186,65 @@ int Metronome::shownBeats() const {
     return clampBeats(beats);
 }
 
+// 64-bit, so that no product of a bar length and a pulse number overflows.
+int Metronome::pulseStart(int length, int pulse, int pulses) {
+    if (pulses < 1) return 0;
+    return static_cast<int>(std::int64_t{length} * pulse / pulses);
+}
+
+int Metronome::pulsesPerBeat() const {
+    return clampInt(subdivision, 1, 6);
+}
+
+int Metronome::beatLevel(int count, int beat) const {
+    count = clampInt(count, 1, 9);
+    if (beat < 0 || beat >= count) return levelSilent;
+    std::string_view group = accentGroup(accents, count);
+    if (!validGroup(group, count)) group = accentGroup(defaultAccents, count);
+    return group[beat] - '0';
+}
+
+void Metronome::setBeatLevel(int count, int beat, int level) {
+    AnsiString text;
+    for (int n = 1; n <= 9; n++) {
+        if (n > 1) text += '/';
+        for (int b = 0; b < n; b++) {
+            const int value = n == count && b == beat ? clampInt(level, 0, 3) : beatLevel(n, b);
+            text += static_cast<char>('0' + value);
+        }
+    }
+    accents = text;
+}
+
+bool Metronome::cycleBeatLevel(int beat) {
+    const int count = shownBeats();
+    if (count == 0 || beat < 0 || beat >= count) return false;
+    const int level = beatLevel(count, beat);
+    setBeatLevel(count, beat, level == levelSilent ? levelAccent : level - 1);
+    return true;
+}
+
+bool Metronome::silentAt(std::int64_t bar) const {
+    if (!silentBars || bar < 0) return false;
+    const int played = clampInt(playBars, 1, 16);
+    return bar % (played + clampInt(muteBars, 1, 16)) >= played;
+}
+
+// A step never moves away from the target: the tempo holds once it is there or past it.
+int Metronome::trainerNext(int from) const {
+    const int step = clampInt(trainerStep, -20, 20);
+    const int target = clampInt(trainerTarget, 40, 240);
+    if (step > 0 && from < target) return std::min(from + step, target);
+    if (step < 0 && from > target) return std::max(from + step, target);
+    return from;
+}
+
+void Metronome::endTrainer() {
+    if (!trainer) return;
+    trainer = false;
+    trainerNote = "Trainer ended: the tempo was set by hand";
+}
+
 // What the volume fader shows is what is heard: a value outside 0..1 (or not a number) from a
 // hand-edited file counts as the nearer end.
 double Metronome::gain() const {
@@ -168,44 +263,73 @@ void Metronome::renderBar() {
     length = length * static_cast<long double>(SampleRate);
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
+    barPulses = pulsesPerBeat();
+
     if (sound >= 2)
         std::memset(pcmBar, 0, sizeof(pcmBar[0]) * barLength);
     else
         std::memset(floatBar, 0, sizeof(floatBar[0]) * barLength);
-    for (int i = 0; i < barBeats; i++) {
-        const int start = barLength * i / barBeats;
-        const bool accented = i == 0 && beats != 0;
-        if (sound == 2 || sound == 3) renderSampleBeat(start, 2 * barLength / barBeats, accented);
-        if (sound == 0 || sound == 1) renderSynthBeat(start, accented);
-    }
+    const int pulses = barSilent ? 0 : barBeats * barPulses;
+    for (int p = 0; p < pulses; p++)
+        renderPulse(pulseStart(barLength, p, pulses), pulseStart(barLength, p + 1, pulses),
+                    pulseLevel(p));
     if (sound < 2) toPcm();
 }
 
-// The samples are raw 16-bit mono bytes; one longer than a beat is cut at the beat's end.
-void Metronome::renderSampleBeat(int start, int maxBytes, bool accented) {
+// A beat's own pulse has the beat's level; every pulse between beats sounds soft, whatever
+// the level of the beat before it. Without beats (0) the one beat is a normal one.
+int Metronome::pulseLevel(int pulse) const {
+    if (pulse % barPulses != 0) return levelSoft;
+    if (beats == 0) return levelNormal;
+    return beatLevel(barBeats, pulse / barPulses);
+}
+
+// Every click ends where the next pulse starts, so that no two ever overlap.
+void Metronome::renderPulse(int start, int end, int level) {
+    if (level == levelSilent) return;
+    const bool accented = level == levelAccent;
+    const bool soft = level == levelSoft;
+    if (sound == 2 || sound == 3) renderSampleBeat(start, 2 * (end - start), accented, soft);
+    if (sound == 0 || sound == 1) renderSynthBeat(start, end, accented, soft);
+}
+
+// The samples are raw 16-bit mono bytes; one longer than the pulse is cut at the pulse's end.
+// A soft click takes each sample (an odd last byte as the low byte, as a copy would leave it)
+// at a quarter, rounded to the nearest.
+void Metronome::renderSampleBeat(int start, int maxBytes, bool accented, bool soft) {
     const Llist<unsigned char>& list = samples[(sound == 2 ? 0 : 2) + (accented ? 1 : 0)];
     const int count = std::min(list.top + 1, maxBytes);
     if (count <= 0 || list.items == nullptr) return;
-    std::memcpy(reinterpret_cast<unsigned char*>(pcmBar) + 2 * start, list.items, count);
+    if (!soft) {
+        std::memcpy(reinterpret_cast<unsigned char*>(pcmBar) + 2 * start, list.items, count);
+        return;
+    }
+    for (int k = 0; 2 * k < count; k++) {
+        const int high = 2 * k + 1 < count ? list.items[2 * k + 1] : 0;
+        const auto value =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(list.items[2 * k] | (high << 8)));
+        pcmBar[start + k] = static_cast<std::int16_t>(std::lround(value * double{softGain}));
+    }
 }
 
 // Each click starts at phase 0. The products run in extended precision; the sine's argument
 // is rounded to double and the values to float where they are stored.
-void Metronome::renderSynthBeat(int start, bool accented) {
+void Metronome::renderSynthBeat(int start, int limit, bool accented, bool soft) {
     const Click& click = clicks[sound];
     const int n = static_cast<int>(click.seconds * SampleRate);
     const double h = 1.0 / n;
     const double w = 2.0 * std::numbers::pi / SampleRate;
     const long double frequency = click.frequency * (accented ? 2 : 1);
     const double g = accented ? click.accentGain : click.normalGain;
-    const int end = std::min(n, barLength - start);
+    const int end = std::min(n, limit - start);
+    const float scale = soft ? softGain : 1.0f;
     for (int j = 0; j < end; j++) {
         const double phase = static_cast<double>(static_cast<long double>(j) * w * frequency);
         const double s = std::sin(phase);
         const float x =
             static_cast<float>((click.fifthPower ? std::pow(s, 5.0) : s) * (long double)g);
         const long double e = 1.0L - static_cast<long double>(j) * h;
-        floatBar[start + j] = static_cast<float>((e * click.envelope) * e * x);
+        floatBar[start + j] = static_cast<float>((e * click.envelope) * e * x) * scale;
     }
 }
 
@@ -229,20 +353,105 @@ void Metronome::restart() {
     audio.releaseAllSounds();
     pending = false;
     rebuild = false;
+    queued = false;
     if (!running) return;
+    barSilent = false;
     renderBar();
     audio.loadSound(pcmBar, barLength, 1);
     // Under the lock nothing is mixed between the two calls but the bar itself, from its top (an
     // output may take its first frames at once).
     AudioEngine::Lock lock(audio);
     startFrame = audio.mixedFrames();
+    segmentStart = static_cast<std::int64_t>(startFrame);
+    segmentBar = 0;
+    trainerCounting = false;
     audio.playSound(0, gain(), 0.0, 1.0, true);
 }
 
 void Metronome::tick() {
     audio.service();
+    takeQueuedBar();
     rebuildIfRequested();
     switchIfPending();
+    queueNextBar();
+}
+
+// The bar of the practice that the output plays at `frame`.
+std::int64_t Metronome::barAt(std::int64_t frame) const {
+    const std::int64_t length = queued || pending ? oldBarLength : barLength;
+    const std::int64_t since = frame - segmentStart;
+    return segmentBar + (since >= 0 ? since / length : (since - length + 1) / length);
+}
+
+// The trainer and the silent bars decide, while a bar plays, what the next one is; a bar that
+// differs from the sounding one is rendered and queued to start where the sounding one ends.
+void Metronome::queueNextBar() {
+    if (!running || pending || rebuild || queued) return;
+    if (!trainer) trainerCounting = false;
+    if (!trainer && !silentBars && !barSilent) return;
+    const std::int64_t next = barAt(static_cast<std::int64_t>(audio.mixedFrames())) + 1;
+    if (trainer && !trainerCounting) {
+        stepBar = next - 1;
+        trainerCounting = true;
+    }
+    double newTempo = tempo;
+    if (trainer && next - stepBar >= clampInt(trainerBars, 1, 64))
+        newTempo = (trainerNext(bpm()) - 40) / 200.0;
+    const bool silent = silentAt(next);
+    if (newTempo == tempo && silent == barSilent) return;
+    queueBar(next, newTempo, silent);
+}
+
+// The new bar is rendered outside the lock; under it, the sounding bar is told to stop at its
+// end and the new one to start on the very next frame. Should the output have crossed into
+// the next bar meanwhile, the new bar is dropped and the next pass tries again.
+bool Metronome::queueBar(std::int64_t bar, double newTempo, bool silent) {
+    const double savedTempo = tempo;
+    const bool savedSilent = barSilent;
+    oldBarLength = barLength;
+    oldBarBeats = barBeats;
+    oldBarSilent = barSilent;
+    tempo = newTempo;
+    barSilent = silent;
+    renderBar();
+    tempo = savedTempo;
+    const auto restore = [&] {
+        barLength = oldBarLength;
+        barBeats = oldBarBeats;
+        barSilent = savedSilent;
+        return false;
+    };
+    if (audio.loadSound(pcmBar, barLength, 1) < 0) return restore();
+    AudioEngine::Lock lock(audio);
+    const auto now = static_cast<std::int64_t>(audio.mixedFrames());
+    queued = true;  // barAt now counts in the sounding bar's length
+    if (barAt(now) != bar - 1) {
+        queued = false;
+        audio.releaseSound(1);
+        return restore();
+    }
+    const std::uint32_t left = static_cast<std::uint32_t>(oldBarLength) - audio.playPosition(0);
+    audio.playSoundAfter(1, left, gain());
+    audio.stopAtEnd(0);
+    boundaryFrame = now + left;
+    queuedTempo = newTempo;
+    return true;
+}
+
+// Once the output has passed the boundary the old bar has stopped by itself; it is let go and
+// the queued bar counts from its first frame.
+void Metronome::takeQueuedBar() {
+    if (!queued) return;
+    AudioEngine::Lock lock(audio);
+    if (static_cast<std::int64_t>(audio.mixedFrames()) < boundaryFrame) return;
+    segmentBar = barAt(boundaryFrame);
+    segmentStart = boundaryFrame;
+    queued = false;
+    audio.releaseSound(0);
+    if (queuedTempo == tempo || !trainer) return;
+    tempo = queuedTempo;
+    stepBar = segmentBar;
+    tempoStepped = true;
 }
 
 // Changes made while a switch is pending wait for it, and any number of them make one rebuild
@@ -250,12 +459,13 @@ void Metronome::tick() {
 void Metronome::rebuildIfRequested() {
     if (!rebuild) return;
     rebuild = false;
-    if (pending) {
+    if (pending || queued) {
         rebuild = true;
         return;
     }
     oldBarLength = barLength;
     oldBarBeats = barBeats;
+    oldBarSilent = barSilent;
     renderBar();
     if (audio.loadSound(pcmBar, barLength, 1) < 0) {
         // Without a second sound there is nothing to switch to: the old bar plays on, and the
@@ -279,11 +489,18 @@ void Metronome::switchIfPending() {
             oldBarLength;
     const double f = std::fmod(p, 1.0);
     if (f < 0.5 || f > 0.75) return;
+    const std::uint32_t sample = mappedSample(mappedPosition(p));
+    const auto now = static_cast<std::int64_t>(audio.mixedFrames());
+    const std::int64_t bar = barAt(now);
     audio.playSound(1, 0.0, 0.0, 1.0, true);
-    audio.setPlayPosition(1, 2u * mappedSample(mappedPosition(p)));
+    audio.setPlayPosition(1, 2u * sample);
     audio.setSoundVolume(1, gain());
     audio.releaseSound(0);
     pending = false;
+    // The bar in progress goes on as the new one, which counts as if it had started `sample`
+    // frames ago.
+    segmentBar = bar;
+    segmentStart = now - sample;
 }
 
 // The position in the new bar: the same beat when it still exists; one beat earlier when the
@@ -310,12 +527,24 @@ std::uint32_t Metronome::mappedSample(double p) const {
 // The heard sample trails the mixer's by the output latency. For that long after a start the
 // ear still hears what came before the bar: no beat yet.
 double Metronome::beatPosition() {
-    const int beatsNow = pending ? oldBarBeats : barBeats;
-    const int lengthNow = pending ? oldBarLength : barLength;
+    const int beatsNow = pending || queued ? oldBarBeats : barBeats;
+    const int lengthNow = pending || queued ? oldBarLength : barLength;
     if (lengthNow < 1) return 0.0;
     AudioEngine::Lock lock(audio);
     const std::uint64_t sinceStart = audio.mixedFrames() - startFrame;
     if (sinceStart < static_cast<std::uint64_t>(audio.outputLatency())) return -1.0;
     return static_cast<double>(static_cast<std::int64_t>(audio.heardPosition(0)) * beatsNow) /
            lengthNow;
+}
+
+// The ear is the output's latency behind the mixer, and so may still be in the bar before the
+// one being mixed.
+bool Metronome::heardBarSilent() {
+    if (!running || (!silentBars && !barSilent && !oldBarSilent)) return false;
+    AudioEngine::Lock lock(audio);
+    const auto heard = static_cast<std::int64_t>(audio.mixedFrames()) - audio.outputLatency();
+    if (pending) return oldBarSilent;
+    if (queued) return heard < boundaryFrame ? oldBarSilent : barSilent;
+    if (heard < segmentStart) return silentAt(segmentBar - 1);
+    return barSilent;
 }

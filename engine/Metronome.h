@@ -50,6 +50,31 @@ class Metronome : public TextStream {
     bool animateBeatChange;
     bool bubbles;
     bool white;
+    // Practice patterns; every one is neutral by default and clamped where it is used.
+    int subdivision;     // pulses a beat, 1..6
+    AnsiString accents;  // a group of beat levels for each beat count 1..9, "3/32/.../322222222"
+    bool trainer;        // the tempo steps by trainerStep every trainerBars up to trainerTarget
+    int trainerStep;     // BPM -20..20, not 0
+    int trainerBars;     // 1..64
+    int trainerTarget;   // BPM 40..240
+    bool silentBars;     // playBars played, then muteBars silent, over and over
+    int playBars;        // 1..16
+    int muteBars;        // 1..16
+
+    int barPulses = 1;          // pulses a beat in the last rendered bar
+    bool barSilent = false;     // the last rendered bar is a silent one
+    bool oldBarSilent = false;  // the bar still sounding while one is pending or queued
+    bool queued = false;        // a bar waits to start where the sounding one ends
+    bool tempoStepped = false;  // the trainer moved the tempo; the window clears it once shown
+    AnsiString trainerNote;     // why the trainer stopped, for where it is shown; empty if none
+
+    // Beat levels, from silent to accented.
+    static constexpr int levelSilent = 0, levelSoft = 1, levelNormal = 2, levelAccent = 3;
+    // The amplitude factor of a soft beat and of a pulse between beats: -12.04 dB. A power of
+    // two, so a soft click is the normal one scaled exactly.
+    static constexpr float softGain = 0.25f;
+    static constexpr const char* defaultAccents =
+        "3/32/322/3222/32222/322222/3222222/32222222/322222222";
 
     // Reads the settings from their standard place.
     explicit Metronome(AudioEngine& audio);
@@ -99,16 +124,51 @@ class Metronome : public TextStream {
 
     // A beat count brought into 0..9.
     static int clampBeats(int value);
+    // The first sample of pulse `pulse` of `pulses` in a bar of `length` samples.
+    static int pulseStart(int length, int pulse, int pulses);
+
+    // Pulses a beat in use, 1..6.
+    int pulsesPerBeat() const;
+    // The level of beat `beat` (0-based) in a bar of `count` beats (1..9); a malformed group in
+    // `accents` counts as that count's default.
+    int beatLevel(int count, int beat) const;
+    // Sets one beat's level, rewriting `accents` with every group valid.
+    void setBeatLevel(int count, int beat, int level);
+    // Accent -> normal -> soft -> silent -> accent for a beat of the shown count; false when the
+    // count has no pattern (0 beats) or the beat is not in it.
+    bool cycleBeatLevel(int beat);
+    // Whether bar `bar` (counted from the start, 0 first) of the silent-bar cycle is silent.
+    bool silentAt(std::int64_t bar) const;
+    // The tempo the trainer moves to from `from` BPM in one step.
+    int trainerNext(int from) const;
+    // Ends the trainer because the user chose a tempo, saying so in trainerNote.
+    void endTrainer();
+    // Whether the bar being heard now is a silent one.
+    bool heardBarSilent();
 
   private:
     AudioEngine& audio;
     AnsiString seedPath;
     bool writable = true;
     std::uint64_t startFrame = 0;  // the output frame at which the bar last started from its top
+    // The bar count runs on the output's frames: bar `segmentBar` of the practice started (or
+    // would have started, after a switch within a bar) at frame `segmentStart`.
+    std::int64_t segmentStart = 0;
+    std::int64_t segmentBar = 0;
+    std::int64_t boundaryFrame = 0;  // where a queued bar starts
+    std::int64_t stepBar = 0;        // the bar at which the trainer's present tempo began
+    bool trainerCounting = false;    // stepBar counts for the trainer as it is on now
+    double queuedTempo = 0.0;        // the tempo of the queued bar
 
     bool readSettingsFile(const AnsiString& file);
-    void renderSampleBeat(int start, int maxBytes, bool accented);
-    void renderSynthBeat(int start, bool accented);
+    int pulseLevel(int pulse) const;
+    void renderPulse(int start, int end, int level);
+    void renderSampleBeat(int start, int maxBytes, bool accented, bool soft);
+    void renderSynthBeat(int start, int end, bool accented, bool soft);
+    std::int64_t barAt(std::int64_t frame) const;
+    void queueNextBar();
+    bool queueBar(std::int64_t bar, double newTempo, bool silent);
+    void takeQueuedBar();
     double mappedPosition(double oldPosition) const;
     std::uint32_t mappedSample(double position) const;
 };

@@ -102,10 +102,17 @@ bool SoundBuffer::play(bool loop) {
     return true;
 }
 
+bool SoundBuffer::playAfter(std::uint32_t frames) {
+    Hold hold(device);
+    voice.delay = frames;
+    return play(true);
+}
+
 bool SoundBuffer::stop() {
     Hold hold(device);
     const bool stopped = voice.playing;
     voice.playing = false;
+    voice.delay = 0;
     if (stopped) device.activityChanged();
     return true;
 }

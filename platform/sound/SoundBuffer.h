@@ -54,6 +54,8 @@ class SoundBuffer {
     // Starts from the current position, once or looping. A buffer played once stops at its end
     // and its cursor returns to the start.
     bool play(bool loop);
+    // Plays looping like play(true), but only after `frames` output frames of silence.
+    bool playAfter(std::uint32_t frames);
     // Stops; the position stays where the mixer left it.
     bool stop();
     bool playing() const;

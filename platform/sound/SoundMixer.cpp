@@ -47,6 +47,15 @@ void SoundMixer::mixVoice(SoundVoice& voice, float* acc, int frames, int channel
         return;
     }
     if (voice.position >= voice.length) voice.position %= voice.length;
+    // A voice told to start later counts its frames down first, so that it starts on an exact
+    // output frame whatever the chunks are.
+    if (voice.delay > 0) {
+        const int wait = static_cast<int>(std::min<std::uint32_t>(voice.delay, frames));
+        voice.delay -= static_cast<std::uint32_t>(wait);
+        acc += wait * channels;
+        frames -= wait;
+        if (frames == 0) return;
+    }
     if (voice.step == SoundVoice::unitStep && voice.fraction == 0)
         mixNative(voice, acc, frames, channels);
     else

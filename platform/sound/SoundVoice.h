@@ -22,7 +22,8 @@ struct SoundVoice {
     std::uint64_t step = unitStep;          // source samples per output frame, 32.32 fixed point
     float gainLeft = 1.0f;                  // amplitude factors after volume and pan
     float gainRight = 1.0f;
-    float gainMono = 1.0f;  // amplitude factor after volume alone
+    float gainMono = 1.0f;    // amplitude factor after volume alone
+    std::uint32_t delay = 0;  // output frames of silence before the first sample is taken
     bool playing = false;
     bool looping = false;
 };

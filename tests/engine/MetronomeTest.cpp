@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/AudioEngine.h"
+#include "audio/WavLoader.h"
 #include "platform/sound/OfflineSoundDevice.h"
 
 namespace {
@@ -290,6 +291,193 @@ TEST_F(MetronomeTest, FailedLoadOfTheNewBarKeepsTheOldOnePlaying) {
     EXPECT_EQ(m->barLength, 88200);
     play(88200);
     expectLoop(0, oldBar, 0);
+}
+
+// Practice patterns. The click of each level is taken from a bar of one beat at 40 BPM, where
+// nothing cuts it; a pulse must be that click, cut where the next pulse starts.
+class PracticeTest : public MetronomeTest {
+  protected:
+    Samples clickOf(int level) {
+        m->tempo = 0.0;
+        m->beats = 1;
+        m->setBeatLevel(1, 0, level);
+        m->renderBar();
+        m->accents = Metronome::defaultAccents;
+        return bar();
+    }
+    void loadWavs() {
+        for (int slot = 0; slot < 4; slot++)
+            loadWavSamples(
+                std::string(BREVANT_SOURCE_DIR "/data/") + Metronome::sampleFileNames[slot],
+                m->samples[slot]);
+    }
+    // Plays `bars` whole bars' worth of frames with a tick every 441 frames.
+    void playTicking(int frames) {
+        for (int done = 0; done < frames; done += 441) {
+            play(441);
+            m->tick();
+        }
+    }
+};
+
+std::uint64_t fnv(const Samples& samples) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (std::int16_t v : samples)
+        for (int shift : {0, 8})
+            h = (h ^ ((static_cast<std::uint16_t>(v) >> shift) & 0xFF)) * 1099511628211ULL;
+    return h;
+}
+
+// The bars of every sound as the program made them before practice patterns existed.
+TEST_F(PracticeTest, DefaultBarsAreTheOldBarsByteForByte) {
+    loadWavs();
+    const std::uint64_t cases[][4] = {
+        {0, 40, 0, 0xbecc62a7002ff389ULL},  {0, 40, 1, 0x5180d4291a0fca71ULL},
+        {0, 40, 5, 0x358912fc3bb197d9ULL},  {0, 40, 9, 0x7b68eba5a3578b01ULL},
+        {0, 125, 0, 0xcf1b555d15ffbcd9ULL}, {0, 125, 1, 0x7db3f89feb41c041ULL},
+        {0, 125, 5, 0xade7431f6a915981ULL}, {0, 125, 9, 0x464bb4a5439321e9ULL},
+        {0, 240, 0, 0x08c742002810ecc1ULL}, {0, 240, 1, 0xf71a41535183a869ULL},
+        {0, 240, 5, 0x65e9a77270209c31ULL}, {0, 240, 9, 0xa72e806f02c908f9ULL},
+        {1, 40, 0, 0x785745f91d49af41ULL},  {1, 40, 1, 0x59ddf055b26dcde4ULL},
+        {1, 40, 5, 0x233e0103278e1594ULL},  {1, 40, 9, 0x5b5a529939a6f9c4ULL},
+        {1, 125, 0, 0xf56c0fe4c422ae11ULL}, {1, 125, 1, 0x032c5edda7863f24ULL},
+        {1, 125, 5, 0x7d6b0ecd201f60f4ULL}, {1, 125, 9, 0xe23730cfda2456e4ULL},
+        {1, 240, 0, 0x9d9a42726a1c1eb9ULL}, {1, 240, 1, 0x760d8d3a21bf54c4ULL},
+        {1, 240, 5, 0x13f003feecd98394ULL}, {1, 240, 9, 0x2d08ca31eedcd864ULL},
+        {2, 40, 0, 0xee92ea39c9c86321ULL},  {2, 40, 1, 0xf1556c384e0ad53aULL},
+        {2, 40, 5, 0x7b5bd9a1c4d65b4aULL},  {2, 40, 9, 0xcf3350632005b19aULL},
+        {2, 125, 0, 0xdcae0648981847f1ULL}, {2, 125, 1, 0x3e8317f2f7ebf85aULL},
+        {2, 125, 5, 0x119e52b742bbfb5aULL}, {2, 125, 9, 0xdcca3c4fc006f8aaULL},
+        {2, 240, 0, 0xf12b2d12e6720399ULL}, {2, 240, 1, 0xdcc2655e3923d26aULL},
+        {2, 240, 5, 0xeb0008c07f40089aULL}, {2, 240, 9, 0xb21a3f5f4269b90aULL},
+        {3, 40, 0, 0x62466c8998f6cb0aULL},  {3, 40, 1, 0x46fd01bd8f8b8d2bULL},
+        {3, 40, 5, 0xb354659a73bbde73ULL},  {3, 40, 9, 0xe1171a8feb1bcc3bULL},
+        {3, 125, 0, 0x4dcebb23fce6c72aULL}, {3, 125, 1, 0x63acf97f7b7e9e1bULL},
+        {3, 125, 5, 0x23e5e3baba551d0bULL}, {3, 125, 9, 0xceb7808c65e03873ULL},
+        {3, 240, 0, 0x5071ccc3c67f51baULL}, {3, 240, 1, 0xb69e8ece49e13c53ULL},
+        {3, 240, 5, 0xed401a2e750af1abULL}, {3, 240, 9, 0x7c5fa21084b09383ULL},
+    };
+    for (const auto& c : cases) {
+        m->sound = int(c[0]);
+        m->beats = int(c[2]);
+        setBpm(int(c[1]));
+        m->renderBar();
+        EXPECT_EQ(fnv(bar()), c[3]) << c[0] << " " << c[1] << " BPM " << c[2] << " beats";
+    }
+}
+
+struct PulseCase {
+    int sound, subdivision, bpm, beats;
+};
+
+class PulseTest : public PracticeTest, public ::testing::WithParamInterface<PulseCase> {};
+
+// Beats 3 and 5 of nine are soft and silent; their pulses between beats still sound.
+TEST_P(PulseTest, EveryPulseIsItsLevelsClickOnItsSampleCutAtTheNext) {
+    const PulseCase c = GetParam();
+    if (c.sound >= 2) loadWavs();
+    m->sound = c.sound;
+    const Samples click[4] = {Samples(66150, 0), clickOf(1), clickOf(2), clickOf(3)};
+    EXPECT_EQ(click[1][1], std::lround(click[2][1] / 4.0)) << "soft is -12 dB";
+    m->setBeatLevel(9, 2, 1);
+    m->setBeatLevel(9, 4, 0);
+    m->subdivision = c.subdivision;
+    m->beats = c.beats;
+    setBpm(c.bpm);
+    m->renderBar();
+    const int pulses = c.beats * c.subdivision;
+    for (int p = 0; p < pulses; p++) {
+        const int start = int(std::int64_t{m->barLength} * p / pulses);
+        const int end = int(std::int64_t{m->barLength} * (p + 1) / pulses);
+        int level = p % c.subdivision ? 1 : (p == 0 ? 3 : 2);
+        if (c.beats == 9 && p == 2 * c.subdivision) level = 1;
+        if (c.beats == 9 && p == 4 * c.subdivision) level = 0;
+        for (int k = start; k < end; k++) {
+            ASSERT_EQ(m->pcmBar[k], click[level][k - start]) << "pulse " << p << " +" << k - start;
+        }
+    }
+}
+
+std::vector<PulseCase> pulseCases() {
+    std::vector<PulseCase> cases;
+    for (int sound : {0, 1, 2})
+        for (int s = 1; s <= 6; s++)
+            for (int bpm : {40, 240})
+                for (int beats : {1, 9})
+                    cases.push_back({sound, s, bpm, beats});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSubdivisions, PulseTest, ::testing::ValuesIn(pulseCases()));
+
+// Hand-edited accents: a malformed group is its count's default, the others stay; cycling and
+// setting rewrite the whole text valid, and each count keeps its own pattern.
+TEST_F(PracticeTest, AccentGroupsParseCycleAndStayPerBeatCount) {
+    m->accents = "1/x2/321/30/";
+    EXPECT_EQ(m->beatLevel(1, 0), 1);
+    EXPECT_EQ(m->beatLevel(2, 1), 2) << "wrong character";
+    EXPECT_EQ(m->beatLevel(3, 2), 1);
+    EXPECT_EQ(m->beatLevel(4, 0), 3) << "wrong length";
+    EXPECT_EQ(m->beatLevel(9, 8), 2) << "missing";
+    m->beats = 3;
+    const int expected[] = {1, 0, 3, 2, 1};
+    for (int level : expected) {
+        EXPECT_EQ(m->beatLevel(3, 2), level);
+        m->cycleBeatLevel(2);
+    }
+    EXPECT_EQ(m->accents, "1/32/320/3222/32222/322222/3222222/32222222/322222222");
+    m->beats = 0;
+    EXPECT_FALSE(m->cycleBeatLevel(0)) << "no pattern without beats";
+    m->subdivision = 99;
+    EXPECT_EQ(m->pulsesPerBeat(), 6);
+}
+
+// 100 -> 120 BPM in steps of 5 every 2 bars, with triplets: the output is exactly the bars one
+// after another, each step on a bar's first sample, and the top tempo held.
+TEST_F(PracticeTest, TrainerStepsExactlyOnBarBoundariesAndHoldsAtTheTarget) {
+    m->subdivision = 3;
+    setBpm(100);
+    m->trainer = true;
+    m->trainerStep = 5;
+    m->trainerBars = 2;
+    m->trainerTarget = 120;
+    start();
+    Samples expected;
+    for (int bpm : {100, 100, 105, 105, 110, 110, 115, 115, 120, 120, 120}) {
+        const double tempo = m->tempo;
+        setBpm(bpm);
+        m->renderBar();
+        m->tempo = tempo;
+        expected.insert(expected.end(), m->pcmBar, m->pcmBar + m->barLength);
+    }
+    m->renderBar();
+    playTicking(int(expected.size()) - 441);
+    ASSERT_GE(out.size(), expected.size() - 441);
+    for (std::size_t k = 0; k + 441 < expected.size(); k++)
+        ASSERT_EQ(out[k], expected[k]) << "frame " << k;
+    EXPECT_EQ(m->bpm(), 120);
+    EXPECT_TRUE(m->tempoStepped);
+    setBpm(121);
+    m->endTrainer();
+    EXPECT_FALSE(m->trainer);
+    EXPECT_FALSE(m->trainerNote.empty());
+}
+
+// Two bars played, one silent, over and over: the silent bar is all zero and the click after
+// it is the bar's first sample.
+TEST_F(PracticeTest, SilentBarsAreZeroAndTheNextClickIsOnTheGrid) {
+    m->silentBars = true;
+    m->subdivision = 2;
+    m->tempo = 1.0;
+    start();
+    const Samples played = bar();
+    const int length = m->barLength;
+    playTicking(7 * length);
+    for (int k = 0; k < 7 * length - 441; k++) {
+        const bool silent = (k / length) % 3 == 2;
+        ASSERT_EQ(out[k], silent ? 0 : played[k % length]) << "frame " << k;
+    }
+    EXPECT_FALSE(m->heardBarSilent()) << "bar 7 plays";
 }
 
 }  // namespace

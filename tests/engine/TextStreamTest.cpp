@@ -59,7 +59,10 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheDefaultsFileIsWrittenAtTheE
     EXPECT_EQ(read(file()),
               "<Orvelle Settings>\r\ntempo=0.4\r\nvolume=0.5\r\nbeats=4\r\nsound=0\r\n"
               "beatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
-              "bubbles=false\r\nwhite=true\r\n</Orvelle Settings>\r\n");
+              "bubbles=false\r\nwhite=true\r\nsubdivision=1\r\n"
+              "accents=3/32/322/3222/32222/322222/3222222/32222222/322222222\r\n"
+              "trainer=false\r\ntrainerStep=5\r\ntrainerBars=4\r\ntrainerTarget=160\r\n"
+              "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\n</Orvelle Settings>\r\n");
 }
 
 TEST_F(SettingsFileTest, SmallTempoIsWrittenScientificAndDecimalCommasReadBack) {
