@@ -96,9 +96,9 @@ bool BeatDial::unchangedSinceLastFrame() {
     std::uint64_t still = static_cast<std::uint64_t>(metronome.bpm());
     // Unsigned arithmetic throughout: a hand-edited sound number may be any int.
     for (int value :
-         {metronome.shownBeats(), metronome.sound, Metronome::clampBeats(previousBeats),
-          static_cast<int>(metronome.beatNumbers), static_cast<int>(metronome.fadingBeats),
-          static_cast<int>(metronome.animateBeatChange)})
+         {static_cast<int>(patternCode()), metronome.shownBeats(), metronome.sound,
+          Metronome::clampBeats(previousBeats), static_cast<int>(metronome.beatNumbers),
+          static_cast<int>(metronome.fadingBeats), static_cast<int>(metronome.animateBeatChange)})
         still = still * 1000003u + static_cast<std::uint32_t>(value);
     const bool same = !moving && !stale && still == lastStill;
     lastStill = moving ? 0 : still;
@@ -201,11 +201,19 @@ void BeatDial::drawMarkers(int shown, int radius, const Colours& colours) {
     // Right after a start nothing of the bar is heard yet (a negative position): no beat lit.
     const double position = metronome.running ? metronome.beatPosition() : -1.0;
     const bool lighting = position >= 0.0;
+    const bool levels = !defaultPattern(shown);
+    Colours shownColours = colours;
+    // In a silent bar the sounding beat is lit grey: the dial moves on, but nothing is heard.
+    if (lighting && metronome.heardBarSilent()) shownColours.lit = scaleColour(baseColour, 0.8f);
+    drawPulses(shown, lighting ? position : -1.0, shownColours);
     for (int i = 0; i < n; ++i) {
         const double a = static_cast<double>(i) / n * twoPi;
         const int bx = static_cast<int>(cx + std::sin(a) * radius + 0.5);
         const int by = static_cast<int>(cy - std::cos(a) * radius + 0.5);
-        fillSquare(canvas, bx, by, 5, 6, colours.label);
+        if (levels)
+            drawLevel(bx, by, metronome.beatLevel(n, i), radius > 0 ? a : -1.0, colours.label);
+        else
+            fillSquare(canvas, bx, by, 5, 6, colours.label);
         if (metronome.beatNumbers && shown >= 2) {
             const AnsiString number = toText(i + 1);
             const int nx = static_cast<int>(cx + std::sin(a) * (radius + 14) + 0.5);
@@ -220,8 +228,84 @@ void BeatDial::drawMarkers(int shown, int radius, const Colours& colours) {
         double lit = f < 0.5 ? 1.0 : 0.0;
         if (metronome.fadingBeats) lit = (1.0 - f) * (1.0 - f);
         fillSquare(canvas, bx, by, 3, 4,
+                   mixColour(colours.label, shownColours.lit, static_cast<float>(lit)));
+    }
+}
+
+// Beat levels as the dial tells them apart: normal is the plain square, soft a smaller one,
+// silent an empty outline, and an accent the square with a dot towards the dial's centre (below
+// the one marker of a single beat). With the default pattern every marker is the plain square.
+void BeatDial::drawLevel(int x, int y, int level, double angle, int colour) {
+    platform::Canvas& canvas = image.canvas();
+    if (level == Metronome::levelSoft) {
+        fillSquare(canvas, x, y, 3, 4, colour);
+        return;
+    }
+    if (level == Metronome::levelSilent) {
+        canvas.setBrushColour(colour);
+        canvas.frameRect({x - 5, y - 5, x + 6, y + 6});
+        return;
+    }
+    fillSquare(canvas, x, y, 5, 6, colour);
+    if (level != Metronome::levelAccent) return;
+    const int dx = angle < 0.0 ? 0 : static_cast<int>(-std::sin(angle) * 11.0 + 0.5);
+    const int dy = angle < 0.0 ? 11 : static_cast<int>(std::cos(angle) * 11.0 + 0.5);
+    fillSquare(canvas, x + dx, y + dy, 1, 2, colour);
+}
+
+// The pulses between beats are small marks on the ring, each lit while it sounds as a beat's
+// marker is (the ring's radius even where a bar of one beat has no ring).
+void BeatDial::drawPulses(int shown, double position, const Colours& colours) {
+    const int pulses = metronome.pulsesPerBeat();
+    if (pulses < 2) return;
+    platform::Canvas& canvas = image.canvas();
+    const int n = shown == 0 ? 1 : shown;
+    const double radius = image.width / 2 * 0.75;
+    const double heard = position * pulses;
+    for (int p = 0; p < n * pulses; ++p) {
+        if (p % pulses == 0) continue;
+        const double a = static_cast<double>(p) / (n * pulses) * twoPi;
+        const int x = static_cast<int>(image.width / 2 + std::sin(a) * radius + 0.5);
+        const int y = static_cast<int>(image.height / 2 - std::cos(a) * radius + 0.5);
+        double lit = 0.0;
+        if (position >= 0.0 && p == static_cast<int>(heard)) {
+            const double f = std::fmod(heard, 1.0);
+            lit = metronome.fadingBeats ? (1.0 - f) * (1.0 - f) : (f < 0.5 ? 1.0 : 0.0);
+        }
+        fillSquare(canvas, x, y, 1, 2,
                    mixColour(colours.label, colours.lit, static_cast<float>(lit)));
     }
+}
+
+std::uint64_t BeatDial::patternCode() const {
+    std::uint64_t code = static_cast<std::uint64_t>(metronome.pulsesPerBeat());
+    const int n = metronome.shownBeats();
+    for (int i = 0; i < n; ++i)
+        code = code * 4 + static_cast<std::uint64_t>(metronome.beatLevel(n, i));
+    return code;
+}
+
+bool BeatDial::defaultPattern(int shown) const {
+    if (shown == 0) return true;
+    for (int i = 0; i < shown; ++i)
+        if (metronome.beatLevel(shown, i) !=
+            (i == 0 ? Metronome::levelAccent : Metronome::levelNormal))
+            return false;
+    return true;
+}
+
+int BeatDial::markerAt(int x, int y) const {
+    const int n = metronome.shownBeats();
+    if (n == 0) return -1;
+    const int cx = size / 2, cy = size / 2;
+    const int radius = n >= 2 ? static_cast<int>(cx * 0.75) : 0;
+    for (int i = 0; i < n; ++i) {
+        const double a = static_cast<double>(i) / n * twoPi;
+        const int bx = left + static_cast<int>(cx + std::sin(a) * radius + 0.5);
+        const int by = top + static_cast<int>(cy - std::cos(a) * radius + 0.5);
+        if (x >= bx - 6 && x <= bx + 6 && y >= by - 6 && y <= by + 6) return i;
+    }
+    return -1;
 }
 
 void BeatDial::show(bool toBackground) {

@@ -20,8 +20,8 @@ class BeatDial {
     static constexpr int baseColour = 0xC9A593;
     static constexpr std::uint32_t frameInterval = 15;
 
-    Limage background;               // the static layer, rebuilt by every layout
-    Limage image;                    // the frame being composed
+    Limage background;  // the static layer, rebuilt by every layout
+    Limage image;       // the frame being composed
     std::uint32_t lastFrameTime = 0;
     std::uint32_t beatChangeTime = 0;  // written by the beat-changing input
     int previousBeats = 0;             // the beat count before its last change
@@ -33,6 +33,10 @@ class BeatDial {
     // Composes and shows one frame unless the last one is less than 15 ms old. With
     // toBackground the frame goes into the container's raster, else onto the window.
     void paint(bool toBackground);
+
+    // The beat whose marker lies under the window point (x, y), or -1; the one marker of a bar
+    // without beats (0) counts as none, as it has no level to change.
+    int markerAt(int x, int y) const;
 
     // The name the dial shows for a click sound.
     static AnsiString soundName(int sound);
@@ -49,6 +53,10 @@ class BeatDial {
     int animate(Colours& colours, double& radius);
     void drawRing(int radius, int colour);
     void drawMarkers(int shown, int radius, const Colours& colours);
+    void drawLevel(int x, int y, int level, double angle, int colour);
+    void drawPulses(int shown, double position, const Colours& colours);
+    std::uint64_t patternCode() const;
+    bool defaultPattern(int shown) const;
     void show(bool toBackground);
     std::uint32_t nextRandom();
     bool unchangedSinceLastFrame();

@@ -34,7 +34,8 @@ double clampUnit(double value) {
 
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
-    for (const char* text : texts) list.add(text);
+    for (const char* text : texts)
+        list.add(text);
     return list;
 }
 
@@ -77,7 +78,8 @@ void TFmain::timerTimer() {
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
     buildLayout();
     platform::beginTimerResolution(1);
-    while (!module.mainContainer.closeRequested) loopPass();
+    while (!module.mainContainer.closeRequested)
+        loopPass();
     platform::endTimerResolution(1);
     close();
 }
@@ -87,6 +89,11 @@ void TFmain::loopPass() {
     application.processMessages();
     Metronome& metronome = module.metronome;
     metronome.tick();
+    if (metronome.tempoStepped) {
+        // The trainer moved the tempo: the fader follows, as the dial's number already does.
+        metronome.tempoStepped = false;
+        module.mainContainer.refreshBound(&metronome.tempo);
+    }
     module.dial.paint(false);
     platform::sleepMilliseconds(metronome.pending ? 1 : 5);
     ShadeUI& container = module.mainContainer;
@@ -172,6 +179,7 @@ void TFmain::FormKeyDown(int key, platform::ShiftState) {
     if (key >= vk::digit0 && key <= vk::digit0 + 9) setBeats(key - vk::digit0);
     if (key >= vk::numpad0 && key <= vk::numpad0 + 9) setBeats(key - vk::numpad0);
     if (key == vk::enter) tap();
+    if (key == vk::letterA + ('S' - 'A')) stepSubdivision();
     if (key == vk::escape) close();
 }
 
@@ -181,10 +189,13 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
         openWebPage();
         return;
     }
+    if (cycleLevelAt(x, y)) return;
     module.mainContainer.mouseDown();
 }
 
-void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
+void TFmain::FormMouseMove(platform::ShiftState, int, int) {
+    module.mainContainer.mouseMove();
+}
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
@@ -206,8 +217,24 @@ void TFmain::stepTempo(bool up) {
     const double old = m.tempo;
     m.tempo = clampUnit(m.tempo + (up ? tempoStep : -tempoStep));
     if (m.tempo == old) return;
+    m.endTrainer();
     module.mainContainer.refreshBound(&m.tempo);
     if (m.running) m.rebuild = true;
+}
+
+// 1 to 6 pulses a beat, round and round.
+void TFmain::stepSubdivision() {
+    Metronome& m = module.metronome;
+    m.subdivision = m.pulsesPerBeat() % 6 + 1;
+    if (m.running) m.rebuild = true;
+}
+
+// A click on a beat's marker moves the beat to its next level; it sounds from the next switch.
+bool TFmain::cycleLevelAt(int x, int y) {
+    Metronome& m = module.metronome;
+    if (!m.cycleBeatLevel(module.dial.markerAt(x, y))) return false;
+    if (m.running) m.rebuild = true;
+    return true;
 }
 
 // The dial animates a change of count; it needs the count before the change, which is taken
@@ -239,7 +266,9 @@ void TFmain::stepBeats(int delta) {
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() { tap(platform::clockMilliseconds()); }
+void TFmain::tap() {
+    tap(platform::clockMilliseconds());
+}
 
 void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
@@ -248,6 +277,7 @@ void TFmain::tap(std::uint32_t now) {
     const int bpm = static_cast<int>(60 / d);
     Metronome& m = module.metronome;
     m.tempo = clampUnit((bpm - 40) * tempoStep);
+    m.endTrainer();
     module.mainContainer.refreshBound(&m.tempo);
     if (m.running) m.rebuild = true;
 }
@@ -261,28 +291,42 @@ void TFmain::changeHandler() {
         // A tempo reached by dragging the fader is always even; the wheel steps by one beat per
         // minute, as the keys do.
         if (!c.wheelTurned() && m.bpm() % 2 == 1) m.tempo = std::min(m.tempo + tempoStep, 1.0);
+        m.endTrainer();
         if (m.running) m.rebuild = true;
     }
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
     if (!c.buttonClicked()) return;
     switch (c.clickedId()) {
-        case 0: stepTempo(true); break;
-        case 1: stepTempo(false); break;
-        case 2: stepBeats(1); break;
-        case 3: stepBeats(-1); break;
+        case 0:
+            stepTempo(true);
+            break;
+        case 1:
+            stepTempo(false);
+            break;
+        case 2:
+            stepBeats(1);
+            break;
+        case 3:
+            stepBeats(-1);
+            break;
         case 4:
         case 5:
             // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
             m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
             if (m.running) m.rebuild = true;
             break;
-        case 6: tap(); break;
-        default: break;
+        case 6:
+            tap();
+            break;
+        default:
+            break;
     }
 }
 
 // The maker's page, opened as a web address.
-void TFmain::openWebPage() { openMakerPage(); }
+void TFmain::openWebPage() {
+    openMakerPage();
+}
 
 Llist<AnsiString> TFmain::menuItems() const {
     const Metronome& m = module.metronome;
@@ -300,7 +344,8 @@ Llist<AnsiString> TFmain::menuItems() const {
 Llist<AnsiString> TFmain::hotKeyLines() {
     return listOf({"title:Hot Keys", "Start/stop metronome:   SPACE", "",
                    "Increase/decrease tempo:   +/-", "Change beat:   0,1,2,3,4,5,6,7,8,9", "",
-                   "Tap tempo:   ENTER"});
+                   "Tap tempo:   ENTER", "Step subdivision (1-6 pulses a beat):   S",
+                   "Click a beat's marker:   accent, normal, soft, silent"});
 }
 
 Llist<AnsiString> TFmain::featureLines() {
@@ -321,19 +366,30 @@ void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
     switch (index) {
-        case 0: m.beatNumbers = !m.beatNumbers; break;
+        case 0:
+            m.beatNumbers = !m.beatNumbers;
+            break;
         case 1:
             m.white = !m.white;
             buildLayout();
             FormPaint();
             break;
-        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 3: c.showShadeDialog(featureLines(), false, false); break;
+        case 2:
+            c.showShadeDialog(hotKeyLines(), false, false);
+            break;
+        case 3:
+            c.showShadeDialog(featureLines(), false, false);
+            break;
         case 4:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5: c.openWebPage(""); break;
-        case 6: c.closeRequested = true; break;
-        default: break;
+        case 5:
+            c.openWebPage("");
+            break;
+        case 6:
+            c.closeRequested = true;
+            break;
+        default:
+            break;
     }
 }

@@ -35,6 +35,9 @@ class TFmain : public platform::Form {
     void tap();
     // The same with the clock reading given (tests).
     void tap(std::uint32_t now);
+    void stepSubdivision();
+    // Cycles the level of the beat whose dial marker lies under (x, y); false when none does.
+    bool cycleLevelAt(int x, int y);
     void toggleRunning();
     void changeHandler();
     void menuHandler();

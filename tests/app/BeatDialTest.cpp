@@ -157,3 +157,30 @@ TEST_F(BeatDialTest, TheFirstBeatLightsWhenItsClickIsHeardNotWhenItIsMixed) {
     play(1);
     EXPECT_EQ(pixelAt(frame(), 164, 94), yellow);
 }
+
+// Accent (a dot towards the centre), normal, soft (smaller) and silent (an outline) are told
+// apart; the default pattern draws plain squares. A pulse between beats lights as it sounds,
+// and a click on a marker cycles that beat's level.
+TEST_F(BeatDialTest, LevelsAreDrawnApartAndPulsesLightAsTheySound) {
+    m().beats = 4;
+    EXPECT_NE(pixelAt(frame(), 94, 35), label) << "no dot in the default pattern";
+    m().accents = "3/32/322/3210";
+    const Limage shown = frame();
+    EXPECT_EQ(pixelAt(shown, 94, 35), label);
+    EXPECT_EQ(pixelAt(shown, 164 - 5, 94 - 5), label);
+    EXPECT_EQ(pixelAt(shown, 94, 164), label);
+    EXPECT_NE(pixelAt(shown, 94 - 5, 164 - 5), label);
+    EXPECT_NE(pixelAt(shown, 24, 94), label);
+    EXPECT_EQ(pixelAt(shown, 24 - 5, 94), label);
+    m().subdivision = 2;
+    setBpm(120);
+    start();
+    const int px = int(94 + std::sin(M_PI / 4) * 70.875 + 0.5);
+    const int py = int(94 - std::cos(M_PI / 4) * 70.875 + 0.5);
+    EXPECT_EQ(pixelAt(frame(), px, py), label);
+    play(11025);
+    EXPECT_EQ(pixelAt(frame(), px, py), yellow);
+    EXPECT_TRUE(form->cycleLevelAt(BeatDial::left + 94 + 3, BeatDial::top + 24 - 4));
+    EXPECT_EQ(m().beatLevel(4, 0), 2);
+    EXPECT_FALSE(form->cycleLevelAt(BeatDial::left + 94, BeatDial::top + 94));
+}

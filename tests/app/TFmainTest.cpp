@@ -205,11 +205,12 @@ TEST_F(TFmainTest, MenuItemsAndTheInformationTextsReadWordForWord) {
               (std::vector<AnsiString>{"#Show Beat Numbers", "White Model", "-Hot Keys...",
                                        "Specifications...", "About...",
                                        "More Apps at " + webHost() + "...", "-Exit"}));
-    EXPECT_EQ(
-        texts(TFmain::hotKeyLines()),
-        (std::vector<AnsiString>{"title:Hot Keys", "Start/stop metronome:   SPACE", "",
-                                 "Increase/decrease tempo:   +/-",
-                                 "Change beat:   0,1,2,3,4,5,6,7,8,9", "", "Tap tempo:   ENTER"}));
+    EXPECT_EQ(texts(TFmain::hotKeyLines()),
+              (std::vector<AnsiString>{
+                  "title:Hot Keys", "Start/stop metronome:   SPACE", "",
+                  "Increase/decrease tempo:   +/-", "Change beat:   0,1,2,3,4,5,6,7,8,9", "",
+                  "Tap tempo:   ENTER", "Step subdivision (1-6 pulses a beat):   S",
+                  "Click a beat's marker:   accent, normal, soft, silent"}));
     EXPECT_EQ(texts(TFmain::featureLines()),
               (std::vector<AnsiString>{
                   "~Specifications", "",
@@ -232,7 +233,7 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
     form->runMenuCommand(2);
     shadeDialogHook = nullptr;
     EXPECT_EQ(title, "Hot Keys");
-    EXPECT_EQ(shownLines, 6);
+    EXPECT_EQ(shownLines, 8);
     form->setPosition(3, 4);
     const bool white = m().white;
     form->runMenuCommand(1);
