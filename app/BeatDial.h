@@ -20,8 +20,8 @@ class BeatDial {
     static constexpr int baseColour = 0xC9A593;
     static constexpr std::uint32_t frameInterval = 15;
 
-    Limage background;  // the static layer, rebuilt by every layout
-    Limage image;       // the frame being composed
+    Limage background;               // the static layer, rebuilt by every layout
+    Limage image;                    // the frame being composed
     std::uint32_t lastFrameTime = 0;
     std::uint32_t beatChangeTime = 0;  // written by the beat-changing input
     int previousBeats = 0;             // the beat count before its last change

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "about/TFfreeAppsSplashScreen.h"
+#include "app/TFpractice.h"
 #include "app/Wmain.h"
 #include "audio/AudioEngine.h"
 #include "audio/WavLoader.h"
@@ -34,8 +35,7 @@ double clampUnit(double value) {
 
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
-    for (const char* text : texts)
-        list.add(text);
+    for (const char* text : texts) list.add(text);
     return list;
 }
 
@@ -78,8 +78,7 @@ void TFmain::timerTimer() {
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
     buildLayout();
     platform::beginTimerResolution(1);
-    while (!module.mainContainer.closeRequested)
-        loopPass();
+    while (!module.mainContainer.closeRequested) loopPass();
     platform::endTimerResolution(1);
     close();
 }
@@ -94,6 +93,8 @@ void TFmain::loopPass() {
         metronome.tempoStepped = false;
         module.mainContainer.refreshBound(&metronome.tempo);
     }
+    if (practice && practice->finished()) practice.reset();
+    if (practice) practice->refresh();
     module.dial.paint(false);
     platform::sleepMilliseconds(metronome.pending ? 1 : 5);
     ShadeUI& container = module.mainContainer;
@@ -193,9 +194,7 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
     module.mainContainer.mouseDown();
 }
 
-void TFmain::FormMouseMove(platform::ShiftState, int, int) {
-    module.mainContainer.mouseMove();
-}
+void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
@@ -266,9 +265,7 @@ void TFmain::stepBeats(int delta) {
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() {
-    tap(platform::clockMilliseconds());
-}
+void TFmain::tap() { tap(platform::clockMilliseconds()); }
 
 void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
@@ -297,42 +294,30 @@ void TFmain::changeHandler() {
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
     if (!c.buttonClicked()) return;
     switch (c.clickedId()) {
-        case 0:
-            stepTempo(true);
-            break;
-        case 1:
-            stepTempo(false);
-            break;
-        case 2:
-            stepBeats(1);
-            break;
-        case 3:
-            stepBeats(-1);
-            break;
+        case 0: stepTempo(true); break;
+        case 1: stepTempo(false); break;
+        case 2: stepBeats(1); break;
+        case 3: stepBeats(-1); break;
         case 4:
         case 5:
             // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
             m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
             if (m.running) m.rebuild = true;
             break;
-        case 6:
-            tap();
-            break;
-        default:
-            break;
+        case 6: tap(); break;
+        default: break;
     }
 }
 
 // The maker's page, opened as a web address.
-void TFmain::openWebPage() {
-    openMakerPage();
-}
+void TFmain::openWebPage() { openMakerPage(); }
 
 Llist<AnsiString> TFmain::menuItems() const {
     const Metronome& m = module.metronome;
     Llist<AnsiString> items;
     items.add(AnsiString(m.beatNumbers ? "#" : "") + "Show Beat Numbers");
     items.add(AnsiString(m.white ? "#" : "") + "White Model");
+    items.add("Practice...");
     items.add("-Hot Keys...");
     items.add("Specifications...");
     items.add("About...");
@@ -366,30 +351,39 @@ void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
     switch (index) {
-        case 0:
-            m.beatNumbers = !m.beatNumbers;
-            break;
+        case 0: m.beatNumbers = !m.beatNumbers; break;
         case 1:
             m.white = !m.white;
             buildLayout();
             FormPaint();
+            // An open Practice window is built again in the new colours.
+            if (practice) {
+                practice.reset();
+                openPractice();
+            }
             break;
-        case 2:
-            c.showShadeDialog(hotKeyLines(), false, false);
-            break;
-        case 3:
-            c.showShadeDialog(featureLines(), false, false);
-            break;
-        case 4:
+        case 2: openPractice(); break;
+        case 3: c.showShadeDialog(hotKeyLines(), false, false); break;
+        case 4: c.showShadeDialog(featureLines(), false, false); break;
+        case 5:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5:
-            c.openWebPage("");
-            break;
-        case 6:
-            c.closeRequested = true;
-            break;
-        default:
-            break;
+        case 6: c.openWebPage(""); break;
+        case 7: c.closeRequested = true; break;
+        default: break;
     }
+}
+
+// The window opens to the right of the main window, or against the screen's right edge when
+// that would leave the screen.
+void TFmain::openPractice() {
+    if (practice && !practice->finished()) {
+        practice->activate();
+        return;
+    }
+    practice = std::make_unique<TFpractice>(module.metronome, module.mainContainer);
+    int x = left() + clientWidth() + 8;
+    if (platform::Screen::width() > 0 && x + TFpractice::width > platform::Screen::width())
+        x = std::max(platform::Screen::width() - TFpractice::width, 0);
+    practice->open(x, top());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/AnsiString.h"
 #include "base/Llist.h"
@@ -9,6 +10,7 @@
 #include "platform/window/Timer.h"
 
 class AudioEngine;
+class TFpractice;
 class Wmain;
 
 // The window is borderless and painted entirely by its container and the beat dial. Its
@@ -43,6 +45,9 @@ class TFmain : public platform::Form {
     void menuHandler();
     void runMenuCommand(int index);
     void openWebPage();
+    // Opens the Practice window beside the main window, or brings it forward when it is open.
+    void openPractice();
+    TFpractice* practiceWindow() const { return practice.get(); }
 
     // The menu's item texts, and the two information texts (hot keys, features) the menu shows.
     Llist<AnsiString> menuItems() const;
@@ -67,6 +72,7 @@ class TFmain : public platform::Form {
 
     Wmain& module;
     AudioEngine& audio;
+    std::unique_ptr<TFpractice> practice;
 };
 
 // The main window, or nullptr before the program has made it.

@@ -202,7 +202,8 @@ TEST_F(TFmainTest, MenuItemsAndTheInformationTextsReadWordForWord) {
     m().beatNumbers = true;
     m().white = false;
     EXPECT_EQ(texts(form->menuItems()),
-              (std::vector<AnsiString>{"#Show Beat Numbers", "White Model", "-Hot Keys...",
+              (std::vector<AnsiString>{"#Show Beat Numbers", "White Model", "Practice...",
+                                       "-Hot Keys...",
                                        "Specifications...", "About...",
                                        "More Apps at " + webHost() + "...", "-Exit"}));
     EXPECT_EQ(texts(TFmain::hotKeyLines()),
@@ -230,7 +231,7 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
         shownLines = lines.top + 1;
         return 1;
     };
-    form->runMenuCommand(2);
+    form->runMenuCommand(3);
     shadeDialogHook = nullptr;
     EXPECT_EQ(title, "Hot Keys");
     EXPECT_EQ(shownLines, 8);
@@ -242,7 +243,7 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
     EXPECT_EQ(form->top(), platform::Screen::height() / 2 - 152);
     form->runMenuCommand(-1);
     EXPECT_FALSE(c().closeRequested);
-    form->runMenuCommand(6);
+    form->runMenuCommand(7);
     EXPECT_TRUE(c().closeRequested);
 }
 
