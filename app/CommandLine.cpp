@@ -111,8 +111,11 @@ const char* const keysText =
     "  + and -               tempo up or down by one beat per minute\n"
     "  0 to 9                beats per bar (0: no accent)\n"
     "  ENTER                 tap the tempo\n"
+    "  S                     subdivision: 1 to 6 pulses a beat, round and round\n"
     "  ESC                   quit\n"
-    "The grip at the left of the title bar opens the menu.\n";
+    "The grip at the left of the title bar opens the menu; \"Practice...\" there sets\n"
+    "the subdivision, a tempo trainer and silent bars. A click on a beat's marker on\n"
+    "the dial cycles its level: accent, normal, soft, silent.\n";
 
 // How the display scale is chosen; the window layer makes the choice.
 const char* const scaleText =
