@@ -1,6 +1,8 @@
 // Click detection over a recorded track.
 #include "ClickTrack.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -21,6 +23,19 @@ bool ClickTrack::load(const std::string& path, int channels) {
         right_[i] = channels > 1 ? static_cast<short>(p[2] | (p[3] << 8)) : left_[i];
     }
     return true;
+}
+
+std::vector<long> pulseStarts(const std::vector<int>& bpms, int beats, int pulsesPerBeat) {
+    std::vector<long> starts;
+    long barStart = 0;
+    const int pulses = beats * pulsesPerBeat;
+    for (int bpm : bpms) {
+        const auto length = static_cast<std::int64_t>(std::trunc(60.0L / bpm * beats * 44100.0L));
+        for (int p = 0; p < pulses; ++p)
+            starts.push_back(barStart + static_cast<long>(length * p / pulses));
+        barStart += static_cast<long>(length);
+    }
+    return starts;
 }
 
 static Click measure(const std::vector<short>& s, size_t first) {

@@ -143,6 +143,42 @@ TEST_F(SoundServerTest, EveryBeatIsExactForHalfAMinuteWhileFourBusyProcessesShar
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
 }
 
+// Triplets in four-beat bars, the trainer climbing from 100 to 120 BPM by 5 every 2 bars: every
+// pulse of the recording lies on its exact sample of the bars as they follow one another, each
+// step on a bar's first sample, the beats full and the pulses between them soft.
+TEST_F(SoundServerTest, TrainerStepsOnBarBoundariesAndEveryTripletPulseIsExactUnderLoad) {
+    std::string settings = settingsFile("0.3", "4");
+    settings.insert(settings.find("</Orvelle"),
+                    "subdivision=3\r\ntrainer=true\r\ntrainerStep=5\r\ntrainerBars=2\r\n"
+                    "trainerTarget=120\r\n");
+    app.writeFile("settings.cfg", settings);
+    startToMainWindow();
+    ASSERT_TRUE(server.startRecording(recording));
+    pause(300);
+    desk.key("space");
+    {
+        BusyProcesses busy(4);
+        pause(22000);
+    }
+    server.stopRecording();
+    desk.key("space");
+    quitWithEscape();
+
+    const std::vector<Click> clicks = recordedClicks();
+    const std::vector<long> expected =
+        pulseStarts({100, 100, 105, 105, 110, 110, 115, 115, 120, 120, 120}, 4, 3);
+    ASSERT_GE(clicks.size(), 8u * 12 + 12);
+    for (size_t i = 0; i < clicks.size() && i < expected.size(); ++i) {
+        EXPECT_EQ(clicks[i].start - clicks[0].start, expected[i]) << "pulse " << i;
+        const bool beat = i % 3 == 0;
+        EXPECT_EQ(clicks[i].peak * 2 < clicks[i - i % 3].peak, !beat) << "pulse " << i;
+        EXPECT_EQ(clicks[i].crossings > 22, i % 12 == 0) << "pulse " << i;
+    }
+    EXPECT_NE(app.readFile("settings.cfg").find("tempo=0.4\r\n"), std::string::npos)
+        << "the saved tempo followed the trainer to 120";
+    if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
+}
+
 // 120 BPM raised by five: every interval lies between the two beat lengths, and the new tempo
 // settles at 21168 samples a beat.
 TEST_F(SoundServerTest, TempoKeysDuringPlayMoveTheBeatWithoutGapOrDoubledClick) {
