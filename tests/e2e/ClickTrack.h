@@ -30,7 +30,7 @@ class ClickTrack {
     // first non-zero sample, because every click of the synthesised sounds begins at phase 0.
     std::vector<Click> clicks(int minSilence = 600) const;
 
-  private:
+private:
     std::vector<short> left_, right_;
 };
 
