@@ -7,10 +7,10 @@
 namespace e2e {
 
 struct Click {
-    long start = 0;     // the sample index where the click begins (its silent first sample)
-    int peak = 0;       // largest magnitude within the click
-    int crossings = 0;  // sign changes within its first 200 samples: a measure of its pitch
-    bool cut = false;   // the track ended within those 200 samples
+    long start = 0;      // the sample index where the click begins (its silent first sample)
+    int peak = 0;        // largest magnitude within the click
+    int crossings = 0;   // sign changes within its first 200 samples: a measure of its pitch
+    bool cut = false;    // the track ended within those 200 samples
 };
 
 // The first sample of every pulse of bars played one after another from sample 0: a bar of
