@@ -19,7 +19,7 @@ struct Click {
 std::vector<long> pulseStarts(const std::vector<int>& bpms, int beats, int pulsesPerBeat);
 
 class ClickTrack {
-  public:
+public:
     // Loads 16-bit little-endian interleaved frames of the given channel count.
     bool load(const std::string& path, int channels = 2);
     size_t frames() const { return left_.size(); }
