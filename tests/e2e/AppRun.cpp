@@ -131,7 +131,18 @@ std::string settingsFile(const std::string& tempo, const std::string& beats, int
            "\r\nsound=" + std::to_string(sound) +
            "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
            "bubbles=false\r\nwhite=" +
-           (white ? "true" : "false") + "\r\n</Orvelle Settings>\r\n";
+           (white ? "true" : "false") +
+           "\r\nsubdivision=1\r\n"
+           "accents=3/32/322/3222/32222/322222/3222222/32222222/322222222\r\n"
+           "trainer=false\r\ntrainerStep=5\r\ntrainerBars=4\r\ntrainerTarget=160\r\n"
+           "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\n</Orvelle Settings>\r\n";
+}
+
+std::string withSetting(std::string settings, const std::string& key, const std::string& value) {
+    const size_t at = settings.find("\n" + key + "=");
+    if (at == std::string::npos) return settings;
+    const size_t from = at + key.size() + 2;
+    return settings.replace(from, settings.find('\r', from) - from, value);
 }
 
 }  // namespace e2e

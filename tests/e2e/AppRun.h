@@ -51,8 +51,10 @@ class AppRun {
 };
 
 // A settings file as the program writes it: every key in its order, CR LF line ends. What is not
-// named is the defaults' (stopped, bubbles off: nothing on the window moves).
+// named is the defaults' (stopped, bubbles off, no practice pattern: nothing on the window moves).
 std::string settingsFile(const std::string& tempo = "0.4", const std::string& beats = "4",
                          int sound = 0, bool white = true);
+// The settings file with the value of `key` replaced.
+std::string withSetting(std::string settings, const std::string& key, const std::string& value);
 
 }  // namespace e2e

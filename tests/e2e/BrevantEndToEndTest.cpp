@@ -294,5 +294,96 @@ INSTANTIATE_TEST_SUITE_P(BadInput, DamagedSurroundings,
                          ::testing::Values(Damage::MissingSamples, Damage::DamagedSamples,
                                            Damage::DamagedSettings, Damage::NoSoundDevice));
 
+// The recorded clicks from the first on, as offsets from it.
+std::vector<long> offsetsOf(const std::vector<Click>& clicks) {
+    std::vector<long> offsets;
+    for (const Click& c : clicks) offsets.push_back(c.start - clicks.front().start);
+    return offsets;
+}
+
+// Three beats at 120 BPM in eighths, the second beat silent: its pulse is missing and the
+// pulse after it still sounds, every other one on its exact sample, beats loud and pulses soft.
+TEST_F(EndToEnd, APracticePatternFromTheSettingsFileIsPlayedToTheSample) {
+    app.writeFile("settings.cfg", withSetting(withSetting(settingsFile("0.4", "3"), "subdivision", "2"),
+                                              "accents", "3/32/302"));
+    startToMainWindow();
+    desk.key("space");
+    pause(4500);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    std::vector<long> expected;
+    for (long start : pulseStarts({120, 120, 120}, 3, 2))
+        if ((start % 66150) != 22050) expected.push_back(start);
+    const std::vector<Click> clicks = recordedClicks();
+    ASSERT_GE(clicks.size(), 10u);
+    const std::vector<long> offsets = offsetsOf(clicks);
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(offsets[i], expected[i]) << "click " << i;
+        const bool beat = expected[i] % 22050 == 0;
+        EXPECT_EQ(clicks[i].peak * 2 < clicks[0].peak, !beat) << "click " << i;
+    }
+}
+
+// Two real clicks on the second beat's marker make it soft, then silent: the bar plays without
+// it, and the pattern is saved.
+TEST_F(EndToEnd, ClicksOnABeatsMarkerCycleItsLevelAndTheBarFollows) {
+    startToMainWindow();
+    for (int i = 0; i < 2; ++i) {
+        clickMain(20 + 164, 43 + 94);
+        pause(200);
+    }
+    desk.key("space");
+    pause(4000);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    const std::vector<long> offsets = offsetsOf(recordedClicks());
+    const std::vector<long> expected = {0, 44100, 66150, 88200, 132300, 154350};
+    ASSERT_GE(offsets.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(offsets[i], expected[i]) << "click " << i;
+    EXPECT_NE(app.readFile("settings.cfg").find("accents=3/32/322/3022/"), std::string::npos);
+}
+
+// The Practice window, opened from the menu: the trainer switched on and its bars stepped down
+// to one; it then climbs by 5 BPM every bar from 120, which the intervals and the saved tempo
+// show.
+TEST_F(EndToEnd, ThePracticeWindowSetsTheTrainerAndItClimbs) {
+    app.writeFile("settings.cfg", settingsFile("0.4", "1"));
+    startToMainWindow();
+    clickMain(19, 13);
+    pause(700);
+    desk.click(main.x + 10 + 30, main.y + 23 + 2 * 20 + 10);  // "Practice..."
+    WindowInfo practice;
+    ASSERT_TRUE(desk.waitForWindow(300, 316, 5000, &practice));
+    pause(400);
+    desk.click(practice.x + 250, practice.y + 42 + 28 + 10);  // the trainer
+    for (int i = 0; i < 3; ++i) {
+        desk.click(practice.x + 237, practice.y + 42 + 3 * 28 + 10);  // fewer bars
+        pause(100);
+    }
+    desk.focus(main);
+    desk.key("space");
+    pause(3000);
+    desk.focus(main);
+    desk.key("space");
+    pause(300);
+    quitWithEscape();
+
+    const std::vector<long> offsets = offsetsOf(recordedClicks());
+    ASSERT_GE(offsets.size(), 6u);
+    const std::vector<long> expected = pulseStarts({120, 125, 130, 135, 140, 145}, 1, 1);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(offsets[i], expected[i]) << "click " << i;
+    const std::string saved = app.readFile("settings.cfg");
+    EXPECT_NE(saved.find("trainer=true\r\ntrainerStep=5\r\ntrainerBars=1\r\n"),
+              std::string::npos)
+        << saved;
+    EXPECT_EQ(saved.find("tempo=0.4\r\n"), std::string::npos) << "the tempo climbed";
+}
+
 }  // namespace
 }  // namespace e2e

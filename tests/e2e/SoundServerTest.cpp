@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <signal.h>
@@ -147,10 +148,10 @@ TEST_F(SoundServerTest, EveryBeatIsExactForHalfAMinuteWhileFourBusyProcessesShar
 // pulse of the recording lies on its exact sample of the bars as they follow one another, each
 // step on a bar's first sample, the beats full and the pulses between them soft.
 TEST_F(SoundServerTest, TrainerStepsOnBarBoundariesAndEveryTripletPulseIsExactUnderLoad) {
-    std::string settings = settingsFile("0.3", "4");
-    settings.insert(settings.find("</Orvelle"),
-                    "subdivision=3\r\ntrainer=true\r\ntrainerStep=5\r\ntrainerBars=2\r\n"
-                    "trainerTarget=120\r\n");
+    std::string settings = withSetting(settingsFile("0.3", "4"), "subdivision", "3");
+    for (auto [key, value] : {std::pair<const char*, const char*>{"trainer", "true"},
+                              {"trainerBars", "2"}, {"trainerTarget", "120"}})
+        settings = withSetting(settings, key, value);
     app.writeFile("settings.cfg", settings);
     startToMainWindow();
     ASSERT_TRUE(server.startRecording(recording));

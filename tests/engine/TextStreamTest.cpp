@@ -65,6 +65,49 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheDefaultsFileIsWrittenAtTheE
               "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\n</Orvelle Settings>\r\n");
 }
 
+// A reader that knows only the first nine keys, as the program before practice patterns did.
+struct NineKeyReader : TextStream {
+    double tempo = 0, volume = 0;
+    int beats = 0, sound = 0;
+    bool flags[5] = {};
+    void exchange() override {
+        exchangeDouble("tempo", tempo);
+        exchangeDouble("volume", volume);
+        exchangeInt("beats", beats);
+        exchangeInt("sound", sound);
+        const char* names[] = {"beatNumbers", "fadingBeats", "animateBeatChange", "bubbles",
+                               "white"};
+        for (int i = 0; i < 5; i++)
+            exchangeBool(names[i], flags[i]);
+    }
+};
+
+// A file with practice patterns reads in that reader as the same nine values, and a hand-edited
+// file's practice values out of range are clamped where they are used.
+TEST_F(SettingsFileTest, PracticeKeysLeaveTheNineOldKeysReadableAndBadValuesAreClamped) {
+    auto m = open(SettingsPlace::only(file()));
+    m->tempo = 0.25;
+    m->beats = 7;
+    m->white = false;
+    m->subdivision = 4;
+    m->accents = "0/00/000/0000/00000/000000/0000000/00000000/000000000";
+    m.reset();
+    NineKeyReader old;
+    ASSERT_TRUE(old.load("Orvelle Settings", file()));
+    EXPECT_DOUBLE_EQ(old.tempo, 0.25);
+    EXPECT_EQ(old.beats, 7);
+    EXPECT_FALSE(old.flags[4]);
+    m = loaded("<Orvelle Settings>\r\nsubdivision=-7\r\ntrainerStep=99\r\n"
+               "trainerTarget=2147483647\r\nplayBars=0\r\nmuteBars=-2147483648\r\n"
+               "silentBars=true\r\naccents=3/32/3\r\n</Orvelle Settings>\r\n");
+    EXPECT_EQ(m->pulsesPerBeat(), 1);
+    EXPECT_EQ(m->trainerNext(230), 240) << "step 20, target 240";
+    EXPECT_EQ(m->beatLevel(3, 2), 2) << "a short group is the default";
+    const bool expected[] = {false, true, false, true};  // one played, one muted
+    for (int bar = 0; bar < 4; bar++)
+        EXPECT_EQ(m->silentAt(bar), expected[bar]) << bar;
+}
+
 TEST_F(SettingsFileTest, SmallTempoIsWrittenScientificAndDecimalCommasReadBack) {
     auto m = open(SettingsPlace::only(file()));
     m->tempo = 0.005;
