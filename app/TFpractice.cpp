@@ -74,7 +74,7 @@ AnsiString TFpractice::valueText(int row) const {
             return toText(m.pulsesPerBeat()) + (m.pulsesPerBeat() == 1 ? " pulse" : " pulses");
         case 2: {
             const int step = clampInt(m.trainerStep, -20, 20);
-            return (step > 0 ? "+" : "") + toText(step) + " BPM";
+            return AnsiString(step > 0 ? "+" : "").append(toText(step)).append(" BPM");
         }
         case 3:
             return bars(clampInt(m.trainerBars, 1, 64));
@@ -94,14 +94,16 @@ AnsiString TFpractice::trainerState() const {
     if (!metronome.trainer) return "Trainer off";
     const int bpm = metronome.bpm();
     const int target = clampInt(metronome.trainerTarget, 40, 240);
-    if (metronome.trainerNext(bpm) == bpm) return "Trainer holds " + toText(bpm) + " BPM";
-    return "Trainer at " + toText(bpm) + " BPM, on to " + toText(target);
+    AnsiString text(metronome.trainerNext(bpm) == bpm ? "Trainer holds " : "Trainer at ");
+    text.append(toText(bpm)).append(" BPM");
+    if (metronome.trainerNext(bpm) != bpm) text.append(", on to ").append(toText(target));
+    return text;
 }
 
 AnsiString TFpractice::shownState() const {
     AnsiString all = trainerState();
     for (int row = 0; row < rowCount; row++)
-        all += "|" + valueText(row);
+        all.append("|").append(valueText(row));
     return all;
 }
 

@@ -308,29 +308,50 @@ void Metronome::renderSampleBeat(int start, int maxBytes, bool accented, bool so
         const int high = 2 * k + 1 < count ? list.items[2 * k + 1] : 0;
         const auto value =
             static_cast<std::int16_t>(static_cast<std::uint16_t>(list.items[2 * k] | (high << 8)));
-        pcmBar[start + k] = static_cast<std::int16_t>(std::lround(value * double{softGain}));
+        // A quarter, rounded half away from zero, in whole numbers.
+        pcmBar[start + k] =
+            static_cast<std::int16_t>(value >= 0 ? (value + 2) / 4 : -((2 - value) / 4));
     }
+}
+
+// Every click of a kind is the same: the two of the sound in use are synthesised once into
+// clickWaves and copied from there, cut where their pulse ends.
+void Metronome::renderSynthBeat(int start, int limit, bool accented, bool soft) {
+    prepareClickWaves();
+    const int end = std::min(clickLength, limit - start);
+    const float* wave = clickWaves[accented ? 1 : 0];
+    if (end <= 0) return;
+    if (!soft) {
+        std::memcpy(floatBar + start, wave, sizeof(float) * static_cast<std::size_t>(end));
+        return;
+    }
+    for (int j = 0; j < end; j++)
+        floatBar[start + j] = wave[j] * softGain;
 }
 
 // Each click starts at phase 0. The products run in extended precision; the sine's argument
 // is rounded to double and the values to float where they are stored.
-void Metronome::renderSynthBeat(int start, int limit, bool accented, bool soft) {
+void Metronome::prepareClickWaves() {
+    if (wavesSound == sound && wavesRate == SampleRate) return;
     const Click& click = clicks[sound];
     const int n = static_cast<int>(click.seconds * SampleRate);
+    clickLength = std::min(n, maxClickLength);
     const double h = 1.0 / n;
     const double w = 2.0 * std::numbers::pi / SampleRate;
-    const long double frequency = click.frequency * (accented ? 2 : 1);
-    const double g = accented ? click.accentGain : click.normalGain;
-    const int end = std::min(n, limit - start);
-    const float scale = soft ? softGain : 1.0f;
-    for (int j = 0; j < end; j++) {
-        const double phase = static_cast<double>(static_cast<long double>(j) * w * frequency);
-        const double s = std::sin(phase);
-        const float x =
-            static_cast<float>((click.fifthPower ? std::pow(s, 5.0) : s) * (long double)g);
-        const long double e = 1.0L - static_cast<long double>(j) * h;
-        floatBar[start + j] = static_cast<float>((e * click.envelope) * e * x) * scale;
+    for (int accented = 0; accented < 2; accented++) {
+        const long double frequency = click.frequency * (accented ? 2 : 1);
+        const double g = accented ? click.accentGain : click.normalGain;
+        for (int j = 0; j < clickLength; j++) {
+            const double phase = static_cast<double>(static_cast<long double>(j) * w * frequency);
+            const double s = std::sin(phase);
+            const float x =
+                static_cast<float>((click.fifthPower ? std::pow(s, 5.0) : s) * (long double)g);
+            const long double e = 1.0L - static_cast<long double>(j) * h;
+            clickWaves[accented][j] = static_cast<float>((e * click.envelope) * e * x);
+        }
     }
+    wavesSound = sound;
+    wavesRate = SampleRate;
 }
 
 // The peak level is 99 % of full scale, and values are rounded up (toward +infinity). Silence

@@ -159,12 +159,19 @@ class Metronome : public TextStream {
     std::int64_t stepBar = 0;        // the bar at which the trainer's present tempo began
     bool trainerCounting = false;    // stepBar counts for the trainer as it is on now
     double queuedTempo = 0.0;        // the tempo of the queued bar
+    // The normal and the accented click of the synthesised sound `wavesSound` at `wavesRate`.
+    static constexpr int maxClickLength = 9600;  // 50 ms at up to 192 kHz
+    float clickWaves[2][maxClickLength];
+    int clickLength = 0;
+    int wavesSound = -1;
+    int wavesRate = 0;
 
     bool readSettingsFile(const AnsiString& file);
     int pulseLevel(int pulse) const;
     void renderPulse(int start, int end, int level);
     void renderSampleBeat(int start, int maxBytes, bool accented, bool soft);
     void renderSynthBeat(int start, int end, bool accented, bool soft);
+    void prepareClickWaves();
     std::int64_t barAt(std::int64_t frame) const;
     void queueNextBar();
     bool queueBar(std::int64_t bar, double newTempo, bool silent);

@@ -304,8 +304,8 @@ std::vector<long> offsetsOf(const std::vector<Click>& clicks) {
 // Three beats at 120 BPM in eighths, the second beat silent: its pulse is missing and the
 // pulse after it still sounds, every other one on its exact sample, beats loud and pulses soft.
 TEST_F(EndToEnd, APracticePatternFromTheSettingsFileIsPlayedToTheSample) {
-    app.writeFile("settings.cfg", withSetting(withSetting(settingsFile("0.4", "3"), "subdivision", "2"),
-                                              "accents", "3/32/302"));
+    const std::string settings = withSetting(settingsFile("0.4", "3"), "subdivision", "2");
+    app.writeFile("settings.cfg", withSetting(settings, "accents", "3/32/302"));
     startToMainWindow();
     desk.key("space");
     pause(4500);

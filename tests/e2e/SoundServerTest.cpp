@@ -150,7 +150,8 @@ TEST_F(SoundServerTest, EveryBeatIsExactForHalfAMinuteWhileFourBusyProcessesShar
 TEST_F(SoundServerTest, TrainerStepsOnBarBoundariesAndEveryTripletPulseIsExactUnderLoad) {
     std::string settings = withSetting(settingsFile("0.3", "4"), "subdivision", "3");
     for (auto [key, value] : {std::pair<const char*, const char*>{"trainer", "true"},
-                              {"trainerBars", "2"}, {"trainerTarget", "120"}})
+                              {"trainerBars", "2"},
+                              {"trainerTarget", "120"}})
         settings = withSetting(settings, key, value);
     app.writeFile("settings.cfg", settings);
     startToMainWindow();
