@@ -1,7 +1,7 @@
 #!/bin/bash
 # Takes the README's screenshots under Xvfb into docs/: the main window in both colour models,
-# the open menu, the hot-key dialog, the about screen, the running metronome, and the main
-# window at a display scale of 2.
+# the open menu, the hot-key dialog, the about screen, the running metronome, a practice pattern
+# and the Practice window, and the main window at a display scale of 2.
 set -u
 . "$(dirname "$0")/common.sh"
 OUT=${1:-$BREVANT_ROOT/docs}
@@ -30,12 +30,12 @@ shot_crop "$WIN_X" "$WIN_Y" $MAIN_W $MAIN_H "$OUT/menu.png"
 xdotool key Escape
 sleep 0.3
 
-# "Hot Keys..." is the third entry; the dialog is a window of its own, found by being new.
+# "Hot Keys..." is the fourth entry; the dialog is a window of its own, found by being new.
 run_fresh
 before=$(xwininfo -root -children | grep -o '^ *0x[0-9a-f]*' | sort)
 click_main 19 13
 sleep 0.5
-xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 2 * 20 + 10)) click 1
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 3 * 20 + 10)) click 1
 sleep 1
 for id in $(xwininfo -root -children | grep -o '^ *0x[0-9a-f]*' | sort); do
     echo "$before" | grep -qw "$id" && continue
@@ -46,7 +46,7 @@ done
 run_fresh
 click_main 19 13
 sleep 0.5
-xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 4 * 20 + 10)) click 1
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 5 * 20 + 10)) click 1
 if wait_window $SPLASH_W $SPLASH_H 5; then
     xdotool mousemove 5 5
     sleep 0.8
@@ -73,6 +73,20 @@ for i in $(seq 12); do
 done
 mv "$OUT/running-$pick.png" "$OUT/running.png"
 rm -f "$OUT"/running-*.png
+
+# Practising: triplets, beat 1 accented, 2 soft, 3 normal, 4 silent, running; then the
+# Practice window ("Practice...", the third entry) with the trainer on.
+run_fresh "$(settings_with 0.4 4 true | sed 's#</Orvelle#subdivision=3\r\naccents=3/32/322/3120\r\ntrainer=true\r\n</Orvelle#')"
+xdotool key space
+sleep 1.3
+main_shot practice-dial.png
+click_main 19 13
+sleep 0.5
+xdotool mousemove $((WIN_X + 40)) $((WIN_Y + 23 + 2 * 20 + 10)) click 1
+if wait_window 300 316 5; then
+    sleep 0.8
+    shot_crop "$WIN_X" "$WIN_Y" 300 316 "$OUT/practice.png"
+fi
 
 # As on a dense screen whose desktop asks for twice the size: each pixel a 2 x 2 block.
 stop_app
