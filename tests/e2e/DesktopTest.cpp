@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,156 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
         << "SPACE after the dialog did not start the clicks";
     EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
         << app.readFile("settings.cfg");
+}
+
+// weston without a seat of its own: headless, drawn by pixman (so that its screenshooter has
+// frames to read), with Xwayland, in a runtime folder of its own.
+class WestonDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!haveProgram("weston") || !haveProgram("weston-screenshooter") ||
+            !haveProgram("Xwayland") || !haveProgram("xwininfo") || !haveProgram("convert"))
+            GTEST_SKIP() << "weston, Xwayland, x11-utils or ImageMagick is missing";
+        char pattern[] = "/tmp/brevant-weston19-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        runtime = pattern;
+        socket = "wayland-brevant19-" + std::to_string(getpid());
+        const std::string log = runtime + "/weston.log";
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + runtime,
+                                        "XDG_RUNTIME_DIR=" + runtime};
+        std::vector<std::string> args = {"weston",       "--backend=headless-backend.so",
+                                         "--use-pixman", "--xwayland",
+                                         "--debug",      "--socket=" + socket,
+                                         "--width=1280", "--height=1024"};
+        std::vector<char*> envp, argv;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (posix_spawnp(&weston, "weston", &actions, nullptr, argv.data(), envp.data()) != 0)
+            weston = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_GT(weston, 0);
+        // weston names the X display it listens on once its Xwayland can be reached.
+        const std::string mark = "xserver listening on display ";
+        for (int i = 0; i < 200 && display.empty(); ++i, pause(50)) {
+            std::ifstream in(log);
+            std::stringstream text;
+            text << in.rdbuf();
+            const size_t at = text.str().find(mark);
+            if (at != std::string::npos)
+                display = text.str().substr(at + mark.size(),
+                                            text.str().find('\n', at) - at - mark.size());
+        }
+        ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
+    }
+
+    void TearDown() override {
+        if (app.alive()) app.sendSignal(SIGKILL);
+        if (weston > 0) {
+            kill(weston, SIGTERM);
+            waitpid(weston, nullptr, 0);
+        }
+        if (!runtime.empty()) std::system(("rm -rf '" + runtime + "'").c_str());
+    }
+
+    int run(const std::string& command, std::string* out = nullptr) const {
+        const std::string line = "cd '" + runtime + "' && DISPLAY=" + display +
+                                 " XDG_RUNTIME_DIR='" + runtime + "' WAYLAND_DISPLAY=" + socket +
+                                 " timeout 20 " + command;
+        FILE* pipe = popen(line.c_str(), "r");
+        if (!pipe) return -1;
+        char buffer[65536];
+        size_t got = 0;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            if (out) out->append(buffer, got);
+        return pclose(pipe);
+    }
+
+    // The compositor's own picture of its output, through its screenshooter.
+    Shot screenshot() const {
+        Shot shot;
+        std::string data;
+        if (run("sh -c 'rm -f wayland-screenshot-*.png; weston-screenshooter >/dev/null 2>&1 && "
+                "convert wayland-screenshot-*.png -depth 8 ppm:-'",
+                &data) != 0)
+            return shot;
+        std::istringstream in(data);
+        std::string magic;
+        int maxValue = 0;
+        in >> magic >> shot.width >> shot.height >> maxValue;
+        in.get();
+        const size_t bytes = static_cast<size_t>(shot.width) * shot.height * 3;
+        const size_t start = static_cast<size_t>(in.tellg());
+        if (magic != "P6" || maxValue != 255 || data.size() < start + bytes) return {};
+        shot.rgb.assign(data.begin() + start, data.begin() + start + bytes);
+        return shot;
+    }
+
+    // The program's viewable window of that size, as Xwayland has it.
+    bool findWindow(int width, int height, WindowInfo& found) const {
+        std::string tree;
+        run("xwininfo -root -tree", &tree);
+        std::istringstream lines(tree);
+        std::string line;
+        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "+";
+        while (std::getline(lines, line)) {
+            const size_t id = line.find("0x");
+            if (line.find(size) == std::string::npos || id == std::string::npos) continue;
+            std::string info;
+            found.id = line.substr(id, line.find(' ', id) - id);
+            run("xwininfo -id " + found.id, &info);
+            if (info.find("IsViewable") == std::string::npos) continue;
+            found.x = std::atoi(info.c_str() + info.find("Absolute upper-left X:") + 22);
+            found.y = std::atoi(info.c_str() + info.find("Absolute upper-left Y:") + 22);
+            found.width = width;
+            found.height = height;
+            return true;
+        }
+        return false;
+    }
+
+    pid_t weston = -1;
+    std::string runtime, socket, display;
+    AppRun app;
+};
+
+// weston puts new X windows at a place of its own; the splash shows there painted for its time,
+// and the main window follows at weston's place, painted.
+TEST_F(WestonDesktop, TheSplashShowsPaintedAndTheMainWindowAtWestonsPlace) {
+    using Clock = std::chrono::steady_clock;
+    ASSERT_TRUE(app.startOnDisplay(display));
+    WindowInfo splash;
+    for (int i = 0; i < 300 && !findWindow(kSplashWidth, kSplashHeight, splash); ++i)
+        pause(50);
+    Clock::time_point first{}, last{};
+    bool seen = false;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end && findWindow(kSplashWidth, kSplashHeight, splash)) {
+        const Shot shot = screenshot();
+        if (!splashPainted(shot, splash)) continue;
+        last = Clock::now();
+        if (!seen) first = last;
+        seen = true;
+    }
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count(), 1500);
+
+    WindowInfo main;
+    for (int i = 0; i < 300 && !findWindow(kMainWidth, kMainHeight, main); ++i)
+        pause(50);
+    ASSERT_EQ(main.width, kMainWidth) << app.readFile("output.log");
+    pause(500);
+    // The title bar's light ground, not black.
+    const Rgb title = screenshot().at(main.x + 200, main.y + 5);
+    EXPECT_GT(title.r + title.g + title.b, 600);
+    app.sendSignal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
 }
 
 }  // namespace
