@@ -194,6 +194,11 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
     module.mainContainer.mouseDown();
 }
 
+// The title bar moves the window, except on the maker's link.
+bool TFmain::FormDragArea(int x, int y) {
+    return !pointInRect(x, y, module.linkRect) && module.mainContainer.inDragZone(x, y);
+}
+
 void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {

@@ -63,6 +63,7 @@ class TFmain : public platform::Form {
                      int y) override;
     void FormMouseWheel(platform::ShiftState shift, int steps, int x, int y) override;
     void FormCloseQuery(bool& canClose) override;
+    bool FormDragArea(int x, int y) override;
 
   private:
     void drawDialFrameAndLink();

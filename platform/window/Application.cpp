@@ -37,6 +37,10 @@ bool isKeyEvent(Uint32 type) {
     return type == SDL_KEYDOWN || type == SDL_KEYUP;
 }
 
+bool isFocusEvent(Uint8 windowEvent) {
+    return windowEvent == SDL_WINDOWEVENT_FOCUS_GAINED || windowEvent == SDL_WINDOWEVENT_FOCUS_LOST;
+}
+
 bool isMouseEvent(Uint32 type) {
     return type == SDL_MOUSEMOTION || type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP ||
            type == SDL_MOUSEWHEEL;
@@ -72,14 +76,7 @@ bool Application::startVideo() {
     // Window surfaces stay plain shared memory: a texture framebuffer would pull in OpenGL,
     // recreate each window on its first paint (losing its place) and cost far more time.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Without a desktop and without a driver asked for, SDL's attempts would only print the
-    // complaints of each library it tries; say plainly what is missing instead.
-    if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") &&
-        !std::getenv("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "%s: cannot open a window: no display (DISPLAY is not set)\n",
-                     program_invocation_short_name);
-        return false;
-    }
+    if (!chooseVideoDriver()) return false;
     videoUp = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!videoUp) {
         std::fprintf(stderr, "%s: cannot open a window: %s\n", program_invocation_short_name,
@@ -94,6 +91,27 @@ bool Application::startVideo() {
     const bool x11 = driver && std::strcmp(driver, "x11") == 0;
     DisplayScale::chooseOnce([x11] { return x11 ? WindowSystem::xftDpi() : 0.0; });
     if (x11) watchDisplayConnection();
+    return true;
+}
+
+// The windows are X11 windows: the program reaches the X server for places, grabs and focus.
+// A Wayland desktop runs them through Xwayland, so SDL's own Wayland driver is never taken, even
+// when asked for; without an X display the program says so in one line rather than run unseen.
+// The headless drivers of tests stay as asked.
+bool Application::chooseVideoDriver() {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (asked && (std::strcmp(asked, "dummy") == 0 || std::strcmp(asked, "offscreen") == 0 ||
+                  std::strcmp(asked, "evdev") == 0))
+        return true;
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::fprintf(stderr,
+                     "%s: cannot open a window: it needs X11 or Xwayland, and no X display is "
+                     "there (DISPLAY is not set)\n",
+                     program_invocation_short_name);
+        return false;
+    }
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     return true;
 }
 
@@ -248,6 +266,8 @@ void Application::dispatch(const void* sdlEvent) {
             focusForm = nullptr;
         target->handleWindowEvent(sdlEvent);
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) closePopupIfFocusLeft(target);
+        if (isFocusEvent(event.window.event))
+            if (Form* popup = popupShowing()) popup->holdPointer();
         return;
     }
     if (isKeyEvent(event.type) || isMouseEvent(event.type)) routeInput(target, sdlEvent);
@@ -269,12 +289,19 @@ void Application::closePopupIfFocusLeft(Form* loser) {
 // pointer event's exact place, and tell when a window has been mapped or moved.
 void Application::handleNativeEvent(const void* sdlEvent) {
     swallowNext = 0;
+    WindowSystem::noteInputTime(sdlEvent);
     PointerReport report;
     if (WindowSystem::readPointerEvent(sdlEvent, report)) {
         Cursor::noteEvent(report.onScreen);
+        if (Form* form = formOfNative(report.window))
+            form->noteOrigin(report.onScreen, report.inWindow);
         pointer = report;
         pointerFresh = true;
         if (report.kind == PointerReport::Kind::press) closePopupOnPressOutside(report.onScreen);
+        // The menu's hold on the pointer may be ended by others (SDL on a focus change, some
+        // window managers right after it was taken); the menu takes it again while it is open.
+        if (report.grabEnded)
+            if (Form* popup = popupShowing()) popup->holdPointer();
         if (report.kind == PointerReport::Kind::release && releaseOwed) {
             swallowNext = SDL_MOUSEBUTTONUP;
             releaseOwed = false;
@@ -287,7 +314,10 @@ void Application::handleNativeEvent(const void* sdlEvent) {
 }
 
 // The popup menu holds the pointer while it is open, so a press anywhere on the screen comes
-// here first: one outside the menu closes it and goes no further, even on another program.
+// here first: one outside the menu closes it and goes no further, even on another program. The
+// menu keeps the pointer until that press's release has reached it: a release sent elsewhere
+// would leave SDL's button down, and the next press on the program would be dropped as a
+// repeat.
 void Application::closePopupOnPressOutside(const Point& screenPixel) {
     Form* popup = popupShowing();
     if (!popup) return;
@@ -296,6 +326,7 @@ void Application::closePopupOnPressOutside(const Point& screenPixel) {
         return;
     swallowNext = SDL_MOUSEBUTTONDOWN;
     releaseOwed = true;
+    pressForm = popup;
     popup->close();
 }
 

@@ -82,6 +82,7 @@ class Application {
 
   private:
     Application() = default;
+    bool chooseVideoDriver();
     void dispatch(const void* sdlEvent);
     void handleNativeEvent(const void* sdlEvent);
     void closePopupOnPressOutside(const Point& screenPixel);

@@ -69,6 +69,13 @@ Point windowPixelOf(const SDL_Event& event) {
     return {event.button.x, event.button.y};
 }
 
+// A press on a form's drag area is handed to the window manager before SDL reports it, so that
+// the press never reaches the program: the manager takes the pointer until the button is up.
+SDL_HitTestResult hitTest(SDL_Window*, const SDL_Point* area, void* data) {
+    Form* form = static_cast<Form*>(data);
+    return form->managerMovesAt({area->x, area->y}) ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+}
+
 }  // namespace
 
 Form::Form(FormStyle style) : formStyle(style) {
@@ -83,6 +90,7 @@ Form::Form(FormStyle style) : formStyle(style) {
     if (window) {
         id = SDL_GetWindowID(window);
         nativeWindow = WindowSystem::nativeWindow(window);
+        if (style != FormStyle::popup) SDL_SetWindowHitTest(window, hitTest, this);
     }
     onTop = style == FormStyle::popup;
     windowCanvas = std::make_unique<FormCanvas>(window, scale);
@@ -118,7 +126,17 @@ int Form::top() const {
 void Form::setPosition(int newLeft, int newTop) {
     posX = newLeft * scale;
     posY = newTop * scale;
-    if (window) SDL_SetWindowPosition(window, posX, posY);
+    if (!window) return;
+    SDL_SetWindowPosition(window, posX, posY);
+    // A window on the screen is where the window system says it is: a compositor may ignore the
+    // move, and hit tests must not work from a place the window never reached.
+    refreshOrigin();
+}
+
+void Form::noteOrigin(const Point& onScreen, const Point& inWindow) {
+    if (!this->onScreen()) return;
+    posX = onScreen.x - inWindow.x;
+    posY = onScreen.y - inWindow.y;
 }
 
 // Only a mapped window has a place of the window manager's choosing; a hidden one stays where
@@ -206,16 +224,27 @@ void Form::mapWindow() {
     if (tied) SDL_SetWindowModalFor(window, mainForm->window);
     if (formStyle == FormStyle::dialog || formStyle == FormStyle::splash)
         WindowSystem::setStateBeforeMap(window, true, tied);
+    WindowSystem::setHintsBeforeMap(window, posX, posY);
+    focusSeen = false;
     // Some X servers place a window where it was created when it is mapped, whatever it was
     // moved to while hidden; the position is given again once it shows.
     SDL_SetWindowPosition(window, posX, posY);
     SDL_ShowWindow(window);
     SDL_SetWindowPosition(window, posX, posY);
     refreshOrigin();
-    if (formStyle == FormStyle::popup)
+    if (formStyle == FormStyle::popup) {
         pointerGrabbed = WindowSystem::grabPointer(window);
-    else
-        activate();
+        return;
+    }
+    // A window manager gives a new window the focus by its own rules (the hints tell it when the
+    // user opened the window); taking it past the manager is undone by some, and flagged as
+    // demanding attention by others. Without one, nobody else gives the focus.
+    if (!WindowSystem::managerRuns(window)) activate();
+}
+
+void Form::holdPointer() {
+    if (!window || !isVisible || formStyle != FormStyle::popup) return;
+    pointerGrabbed = WindowSystem::grabPointer(window);
 }
 
 // A press whose window disappears before its release leaves the window system's button down:
@@ -244,12 +273,21 @@ void Form::hide() {
     if (window && pointerGrabbed) WindowSystem::ungrabPointer(window);
     pointerGrabbed = false;
     if (window) SDL_HideWindow(window);
-    // Without a window manager the X server hands the focus of a hidden window to the root
-    // window, and the program's keys would then reach none of its forms: give it back to the
-    // main form.
+    if (hadFocus) returnFocus();
+}
+
+// Without a window manager the X server hands the focus of a hidden window to the root window,
+// and the program's keys would then reach none of its forms: the focus is given back to the main
+// form. A window manager is asked instead, with the time of the input that closed this form;
+// some leave no window focused when a focused one goes. A popup never had the focus there.
+void Form::returnFocus() {
     Form* mainForm = Application::instance().mainForm();
-    if (!hadFocus || !mainForm || mainForm == this || !mainForm->visible()) return;
-    if (mainForm->window) SDL_SetWindowInputFocus(mainForm->window);
+    if (!mainForm || mainForm == this || !mainForm->visible() || !mainForm->window) return;
+    if (!WindowSystem::managerRuns(mainForm->window)) {
+        SDL_SetWindowInputFocus(mainForm->window);
+        return;
+    }
+    if (formStyle != FormStyle::popup) WindowSystem::requestActivation(mainForm->window);
 }
 
 void Form::close() {
@@ -308,12 +346,24 @@ bool Form::focused() const {
     return Application::instance().focusedForm() == this;
 }
 
-// The window manager is asked to activate the window; without one (or when it declines), the
-// focus is set directly.
+// Where a window manager runs, it alone moves the focus: it is asked, with the time of the
+// user's input. Without one the window is raised and given the focus directly.
 void Form::activate() {
     if (!onScreen()) return;
+    if (WindowSystem::managerRuns(window)) {
+        WindowSystem::requestActivation(window);
+        return;
+    }
     SDL_RaiseWindow(window);
     SDL_SetWindowInputFocus(window);
+}
+
+bool Form::managerMovesAt(const Point& pixel) {
+    Form* owner = Application::instance().inputOwner();
+    if (owner && owner != this) return false;
+    const Point client = fromWindowPixels(pixel);
+    if (!FormDragArea(client.x, client.y)) return false;
+    return WindowSystem::managerSupports(window, "_NET_WM_MOVERESIZE");
 }
 
 void Form::paintBackground() {
@@ -348,8 +398,14 @@ void Form::handleWindowEvent(const void* sdlEvent) {
         case SDL_WINDOWEVENT_ENTER:
             Cursor::apply(cursorShape);
             break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focusSeen = true;
+            break;
+        // Some compositors take a new window's focus away before the user has seen it, or
+        // never give it; only a focus the window really had counts as lost.
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            FormDeactivate();
+            if (focusSeen) FormDeactivate();
+            focusSeen = false;
             break;
         default:
             break;

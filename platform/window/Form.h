@@ -28,8 +28,9 @@ class FormCanvas;
 
 // The window is created hidden when the form is constructed, 1 x 1 at (0, 0), without a
 // border: the client area is the whole window. left() and top() are the client origin in screen
-// coordinates: the place last asked for, corrected by what the window system reports once the
-// window is mapped or moved (a window manager may put it elsewhere). A form whose window could
+// coordinates: while the window is hidden, the place last asked for; once it is on the screen,
+// the place the window system reports (after a map, a move and with every pointer event), since
+// a window manager or compositor may put it elsewhere or ignore a move. A form whose window could
 // not be created (no display) keeps its properties and draws nothing. Colours are 0x00BBGGRR.
 //
 // Sizes, places and mouse positions are designed pixels. At a display scale of N (DisplayScale,
@@ -114,7 +115,8 @@ class Form {
 
     // Whether this form's window holds the keyboard focus.
     bool focused() const;
-    // Raises the window and gives it the keyboard focus.
+    // Raises the window and gives it the keyboard focus: through the window manager where one
+    // runs (it may decline), directly where none does.
     void activate();
 
     // The window system's id of the window (0 without one); the application routes by it.
@@ -127,6 +129,12 @@ class Form {
     void runPendingPaint();
     // Takes the client origin from the window system again (after a map or a move).
     void refreshOrigin();
+    // Whether the window manager moves the window for a press at the window pixel: the form
+    // calls the place a drag area, no other form owns the input, and the manager offers it.
+    bool managerMovesAt(const Point& pixel);
+    // Grabs the pointer again for a visible popup form: SDL lets every grab go when the focus
+    // moves between windows.
+    void holdPointer();
     // Applies the application's title and icon to the window.
     void applyTitle();
     void applyIcon();
@@ -143,7 +151,12 @@ class Form {
     // A turn of the mouse wheel over the form by whole steps, positive away from the user (up).
     virtual void FormMouseWheel(ShiftState shift, int steps, int x, int y);
     virtual void FormCloseQuery(bool& canClose);
+    // The window lost the keyboard focus after the window system had given it (a window that
+    // never had the focus is not deactivated).
     virtual void FormDeactivate() {}
+    // Whether a press at the client point starts a move of the window (a title bar). Where the
+    // window manager offers it, it moves the window itself and the press reaches no handler.
+    virtual bool FormDragArea(int, int) { return false; }
 
   private:
     friend class Application;
@@ -162,6 +175,11 @@ class Form {
     void paintBackground();
     void mapWindow();
     void finishPress();
+    // Hands the keyboard focus back to the main form after this form was hidden.
+    void returnFocus();
+    // Takes the client origin from a pointer event of this window (its screen place less its
+    // place in the window), as the X server had it when the event happened.
+    void noteOrigin(const Point& onScreen, const Point& inWindow);
 
     ::SDL_Window* window = nullptr;
     std::uint64_t nativeWindow = 0;
@@ -182,6 +200,7 @@ class Form {
     bool mapHeld = false;
     bool hiding = false;
     bool pointerGrabbed = false;
+    bool focusSeen = false;  // the window system gave this window the focus since it was shown
     CursorShape cursorShape = CursorShape::standard;
 };
 

@@ -5,8 +5,10 @@
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
+#include <X11/Xutil.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -47,6 +49,42 @@ void fill(PointerReport& report, PointerReport::Kind kind, Window window, int x,
 PointerReport::Kind buttonKind(const XButtonEvent& button) {
     if (button.button < Button1 || button.button > Button3) return PointerReport::Kind::motion;
     return button.type == ButtonPress ? PointerReport::Kind::press : PointerReport::Kind::release;
+}
+
+// The X server time of the user's last key or button press; 0 before the first.
+Time lastInputTime = 0;
+
+// Reads a property of the root window that holds a list of 32-bit values (atoms, window ids);
+// the caller frees the list with XFree. Null when the root window has no such property.
+unsigned long* readRootList(Display* display, const char* name, Atom type, unsigned long& count) {
+    const Atom property = XInternAtom(display, name, False);
+    Atom actualType = None;
+    int format = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    count = 0;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 4096, False, type,
+                           &actualType, &format, &count, &remaining, &data) != Success)
+        return nullptr;
+    if (!data || actualType != type || format != 32 || count == 0) {
+        if (data) XFree(data);
+        count = 0;
+        return nullptr;
+    }
+    return reinterpret_cast<unsigned long*>(data);
+}
+
+void sendToManager(const Native& native, const char* message, long first, long second) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = native.window;
+    event.xclient.message_type = XInternAtom(native.display, message, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(native.display, DefaultRootWindow(native.display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(native.display);
 }
 
 }  // namespace
@@ -94,6 +132,7 @@ bool WindowSystem::readPointerEvent(const void* sdlEvent, PointerReport& report)
         case LeaveNotify: {
             const XCrossingEvent& c = event->xcrossing;
             fill(report, PointerReport::Kind::crossing, c.window, c.x, c.y, c.x_root, c.y_root);
+            report.grabEnded = c.mode == NotifyUngrab;
             return true;
         }
         default:
@@ -167,6 +206,66 @@ bool WindowSystem::pointerButtonHeld(SDL_Window* window) {
                        &rootY, &x, &y, &mask))
         return false;
     return (mask & (Button1Mask | Button2Mask | Button3Mask)) != 0;
+}
+
+bool WindowSystem::managerRuns(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    if (!native.display) return false;
+    unsigned long count = 0;
+    unsigned long* check =
+        readRootList(native.display, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, count);
+    if (!check) return false;
+    XFree(check);
+    return true;
+}
+
+bool WindowSystem::managerSupports(SDL_Window* window, const char* feature) {
+    const Native native = nativeOf(window);
+    if (!native.display || !managerRuns(window)) return false;
+    unsigned long count = 0;
+    unsigned long* atoms = readRootList(native.display, "_NET_SUPPORTED", XA_ATOM, count);
+    if (!atoms) return false;
+    const Atom wanted = XInternAtom(native.display, feature, False);
+    bool found = false;
+    for (unsigned long i = 0; i < count && !found; ++i)
+        found = atoms[i] == wanted;
+    XFree(atoms);
+    return found;
+}
+
+void WindowSystem::noteInputTime(const void* sdlEvent) {
+    const XEvent* event = nativeEventOf(sdlEvent);
+    if (!event) return;
+    if (event->type == ButtonPress) lastInputTime = event->xbutton.time;
+    if (event->type == KeyPress) lastInputTime = event->xkey.time;
+}
+
+void WindowSystem::setHintsBeforeMap(SDL_Window* window, int x, int y) {
+    const Native native = nativeOf(window);
+    if (!native.display) return;
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints) return;
+    long supplied = 0;
+    XGetWMNormalHints(native.display, native.window, hints, &supplied);
+    hints->flags |= PPosition;
+    hints->x = x;
+    hints->y = y;
+    XSetWMNormalHints(native.display, native.window, hints);
+    XFree(hints);
+    if (lastInputTime == 0) return;
+    const Atom userTime = XInternAtom(native.display, "_NET_WM_USER_TIME", False);
+    const long time = static_cast<long>(lastInputTime);
+    XChangeProperty(native.display, native.window, userTime, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&time), 1);
+}
+
+// Source 1 says that the request comes from an application; the time lets the window manager
+// tell a request that follows the user's input from one that would steal the focus.
+bool WindowSystem::requestActivation(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    if (!native.display || lastInputTime == 0 || !managerRuns(window)) return false;
+    sendToManager(native, "_NET_ACTIVE_WINDOW", 1, static_cast<long>(lastInputTime));
+    return true;
 }
 
 // The resources are the text the desktop loaded into the server (xrdb), read the way Xlib's

@@ -18,6 +18,8 @@ struct PointerReport {
     std::uint64_t window = 0;
     Point inWindow;
     Point onScreen;
+    // A crossing that tells that a grab of the pointer has just ended.
+    bool grabEnded = false;
 };
 
 // Internal to the window layer. Every function is a no-op (false, 0) where the window system
@@ -49,6 +51,22 @@ class WindowSystem {
     // Whether the X server (of this window) holds a mouse button down now; false where it cannot
     // be asked.
     static bool pointerButtonHeld(SDL_Window* window);
+    // Whether a window manager that follows the desktop conventions (EWMH) runs on the display:
+    // it has announced itself on the root window.
+    static bool managerRuns(SDL_Window* window);
+    // Whether the running window manager offers the named feature ("_NET_WM_MOVERESIZE", ...)
+    // in its list of supported ones.
+    static bool managerSupports(SDL_Window* window, const char* feature);
+    // Notes the X server time of a user's key or button press among the native events, the
+    // time the window manager weighs focus requests by.
+    static void noteInputTime(const void* sdlEvent);
+    // Writes the hints a window manager reads when it maps the window: the place the program
+    // asks for (in the server's pixels), and the time of the user's last input, so that a
+    // window opened by a click or a key counts as the user's own.
+    static void setHintsBeforeMap(SDL_Window* window, int x, int y);
+    // Asks the window manager to raise and focus the window, with the time of the user's last
+    // input (_NET_ACTIVE_WINDOW). False where there is no window manager to ask or no input yet.
+    static bool requestActivation(SDL_Window* window);
     // The X server's Xft.dpi resource (the desktop's text resolution), asked over a connection
     // of its own to the display SDL uses; 0 when the server has none or cannot be reached.
     static double xftDpi();

@@ -64,23 +64,24 @@ void AppRun::removeFile(const std::string& name) const {
 // The child gets a clean environment of its own: the desk's display, SDL's X11 video, the disk
 // audio driver (or none that can open), and a config folder inside the temporary folder.
 bool AppRun::start(const Desk& desk, bool withSound) {
-    return spawn(desk, {"SDL_AUDIODRIVER=" + std::string(withSound ? "disk" : "nosuchdriver"),
-                        "SDL_DISKAUDIOFILE=" + audioPath()});
+    return spawn(desk.display(),
+                 {"SDL_AUDIODRIVER=" + std::string(withSound ? "disk" : "nosuchdriver"),
+                  "SDL_DISKAUDIOFILE=" + audioPath()});
 }
 
 bool AppRun::startOnDesktopSound(const Desk& desk,
                                  const std::vector<std::string>& soundEnvironment) {
-    return spawn(desk, soundEnvironment);
+    return spawn(desk.display(), soundEnvironment);
 }
 
-bool AppRun::spawn(const Desk& desk, const std::vector<std::string>& soundEnvironment) {
+bool AppRun::startOnDisplay(const std::string& display) {
+    return spawn(display, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioPath()});
+}
+
+bool AppRun::spawn(const std::string& display, const std::vector<std::string>& soundEnvironment) {
     std::vector<std::string> env = {
-        "PATH=/usr/bin:/bin",
-        "HOME=" + folder_,
-        "XDG_CONFIG_HOME=" + folder_ + "/config",
-        "DISPLAY=" + desk.display(),
-        "SDL_VIDEODRIVER=x11",
-        "ASAN_OPTIONS=detect_leaks=0",
+        "PATH=/usr/bin:/bin", "HOME=" + folder_,     "XDG_CONFIG_HOME=" + folder_ + "/config",
+        "DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=detect_leaks=0",
     };
     env.insert(env.end(), soundEnvironment.begin(), soundEnvironment.end());
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());

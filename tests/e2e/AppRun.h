@@ -33,6 +33,8 @@ class AppRun {
     // Starts the program on the desk. With sound, SDL's disk driver records what it plays;
     // without, the sound device cannot be opened.
     bool start(const Desk& desk, bool withSound = true);
+    // The same on another X display (a compositor's Xwayland), with the disk driver's sound.
+    bool startOnDisplay(const std::string& display);
     // Starts the program with no audio driver forced, so that it chooses its output as on a
     // desktop; `soundEnvironment` adds entries such as PULSE_SERVER.
     bool startOnDesktopSound(const Desk& desk, const std::vector<std::string>& soundEnvironment);
@@ -43,7 +45,7 @@ class AppRun {
     pid_t pid() const { return pid_; }
 
   private:
-    bool spawn(const Desk& desk, const std::vector<std::string>& soundEnvironment);
+    bool spawn(const std::string& display, const std::vector<std::string>& soundEnvironment);
 
     std::string folder_;
     pid_t pid_ = -1;

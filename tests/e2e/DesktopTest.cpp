@@ -1,0 +1,367 @@
+// The real program on the desktops users run beside openbox: a user's whole path on each.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AppRun.h"
+#include "ClickTrack.h"
+#include "Desk.h"
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+constexpr int kMainWidth = 389, kMainHeight = 305;
+constexpr int kSplashWidth = 540, kSplashHeight = 270;
+constexpr int kMenuWidth = 264, kMenuHeight = 141;
+
+// A window manager started on the desk, in the background, ended with the test.
+class ManagerProcess {
+  public:
+    ManagerProcess(const Desk& desk, const std::vector<std::string>& args) {
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "DISPLAY=" + desk.display(),
+                                        "HOME=/tmp"};
+        std::vector<char*> envp, argv;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> copy = args;
+        for (std::string& arg : copy)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ManagerProcess() {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    ManagerProcess(const ManagerProcess&) = delete;
+    ManagerProcess& operator=(const ManagerProcess&) = delete;
+    bool started() const { return pid > 0; }
+
+  private:
+    pid_t pid = -1;
+};
+
+double settingValue(const std::string& settings, const std::string& key) {
+    const size_t at = settings.find("\n" + key + "=");
+    return at == std::string::npos ? -1 : std::atof(settings.c_str() + at + key.size() + 2);
+}
+
+// The splash's picture has a light one-pixel frame one pixel inside its edge, on a dark ground;
+// a window shown unpainted is black.
+bool splashPainted(const Shot& shot, const WindowInfo& splash) {
+    if (!shot.valid()) return false;
+    const int left = splash.x + 1, top = splash.y + 1;
+    const int right = splash.x + splash.width - 2, bottom = splash.y + splash.height - 2;
+    const int middleX = splash.x + splash.width / 2, middleY = splash.y + splash.height / 2;
+    const Rgb edges[] = {shot.at(left, middleY), shot.at(right, middleY), shot.at(middleX, top),
+                         shot.at(middleX, bottom)};
+    for (const Rgb& edge : edges)
+        if (edge.r + edge.g + edge.b < 300) return false;
+    return true;
+}
+
+class CompositingDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!desk.running()) GTEST_SKIP() << "Xvfb is not available";
+        if (!haveProgram("xfwm4") || !haveProgram("xdotool") || !haveProgram("import"))
+            GTEST_SKIP() << "xfwm4, xdotool or ImageMagick is missing";
+        manager = std::make_unique<ManagerProcess>(
+            desk, std::vector<std::string>{"xfwm4", "--compositor=on", "--sm-client-disable"});
+        ASSERT_TRUE(manager->started());
+        bool ready = false;
+        for (int i = 0; i < 200 && !ready; ++i, pause(50)) {
+            std::string out;
+            desk.run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &out);
+            ready = out.find("window id") != std::string::npos;
+        }
+        ASSERT_TRUE(ready) << "xfwm4 did not start";
+        app.writeFile("settings.cfg", settingsFile("0.4"));
+    }
+
+    void TearDown() override {
+        if (app.alive()) app.sendSignal(SIGKILL);
+        manager.reset();
+    }
+
+    // Watches the splash until it goes; returns how long it was seen painted, in ms: from the
+    // start of the first screenshot that shows it painted to the end of the last. A screenshot
+    // takes long on a loaded machine, so its moment is known only that closely; a splash that
+    // goes at once or shows black is seen painted in one screenshot at most.
+    int watchSplash() {
+        using Clock = std::chrono::steady_clock;
+        WindowInfo splash;
+        if (!desk.waitForWindow(kSplashWidth, kSplashHeight, 15000, &splash)) return 0;
+        Clock::time_point first{}, last{};
+        bool seen = false;
+        const Clock::time_point end = Clock::now() + std::chrono::seconds(8);
+        while (Clock::now() < end && desk.waitForWindow(kSplashWidth, kSplashHeight, 0, &splash)) {
+            const Clock::time_point before = Clock::now();
+            const Shot shot = desk.screenshot();
+            if (!splashPainted(shot, splash)) continue;
+            if (!seen) first = before;
+            last = Clock::now();
+            seen = true;
+        }
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count());
+    }
+
+    Desk desk;
+    AppRun app;
+    std::unique_ptr<ManagerProcess> manager;
+};
+
+// One user's session: the splash, a drag of the title bar and a click on "+", the menu closed
+// by a press on the desktop and Play clicked next, a dialog closed and the space bar.
+TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
+    ASSERT_TRUE(app.start(desk));
+    EXPECT_GE(watchSplash(), 1500);
+
+    WindowInfo main;
+    ASSERT_TRUE(desk.waitForWindow(kMainWidth, kMainHeight, 15000, &main))
+        << app.readFile("output.log");
+    pause(400);
+    // The title bar's middle, dragged by (60, 40) in four steps.
+    desk.run("xdotool mousemove " + std::to_string(main.x + 200) + " " +
+             std::to_string(main.y + 15) + " sleep 0.15 mousedown 1 sleep 0.15");
+    for (int step = 1; step <= 4; ++step)
+        desk.run("xdotool mousemove " + std::to_string(main.x + 200 + 15 * step) + " " +
+                 std::to_string(main.y + 15 + 10 * step) + " sleep 0.15");
+    desk.run("xdotool mouseup 1");
+    pause(400);
+    WindowInfo moved;
+    ASSERT_TRUE(desk.waitForWindow(kMainWidth, kMainHeight, 5000, &moved));
+    EXPECT_EQ(moved.x, main.x + 60);
+    EXPECT_EQ(moved.y, main.y + 40);
+    desk.click(moved.x + 241, moved.y + 125);  // "+"
+    pause(300);
+
+    desk.click(moved.x + 19, moved.y + 13);  // the grip
+    WindowInfo menu;
+    ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
+    EXPECT_EQ(menu.x, moved.x + 10);
+    pause(300);
+    desk.click(60, 60);  // the empty desktop
+    EXPECT_TRUE(desk.waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
+    desk.click(moved.x + 300, moved.y + 262);  // Play
+    pause(1600);
+    desk.click(moved.x + 300, moved.y + 262);  // and stop again
+    pause(400);
+    ClickTrack before;
+    ASSERT_TRUE(before.load(app.audioPath()));
+    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    desk.click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
+    desk.click(menu.x + 40, menu.y + 2 * 20 + 10);  // "Hot Keys..."
+    pause(1000);
+    desk.key("Escape");
+    pause(600);
+    desk.key("space");
+    pause(1600);
+    desk.key("Escape");
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+
+    ClickTrack after;
+    ASSERT_TRUE(after.load(app.audioPath()));
+    EXPECT_GE(after.clicks().size(), before.clicks().size() + 2)
+        << "SPACE after the dialog did not start the clicks";
+    EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
+        << app.readFile("settings.cfg");
+}
+
+// A Wayland session without Xwayland, as the environment tells it: with and without SDL asked
+// for its Wayland driver. The program says in one line what it needs and ends with status 1.
+class NoXDisplay : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NoXDisplay, SaysInOneLineThatItNeedsX11OrXwaylandAndEndsWithStatusOne) {
+    AppRun run;
+    const std::string& f = run.folder();
+    const std::string command = "cd '" + f + "' && env -i PATH=/usr/bin:/bin HOME='" + f +
+                                "' XDG_RUNTIME_DIR='" + f + "' WAYLAND_DISPLAY=wayland-19 " +
+                                GetParam() + " ./brevant > out.txt 2> err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    const std::string err = run.readFile("err.txt");
+    EXPECT_NE(err.find("needs X11 or Xwayland"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, NoXDisplay,
+                         ::testing::Values("", "SDL_VIDEODRIVER=wayland"));
+
+// weston without a seat of its own: headless, drawn by pixman (so that its screenshooter has
+// frames to read), with Xwayland, in a runtime folder of its own.
+class WestonDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!haveProgram("weston") || !haveProgram("weston-screenshooter") ||
+            !haveProgram("Xwayland") || !haveProgram("xwininfo") || !haveProgram("convert"))
+            GTEST_SKIP() << "weston, Xwayland, x11-utils or ImageMagick is missing";
+        char pattern[] = "/tmp/brevant-weston19-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        runtime = pattern;
+        socket = "wayland-brevant19-" + std::to_string(getpid());
+        const std::string log = runtime + "/weston.log";
+        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + runtime,
+                                        "XDG_RUNTIME_DIR=" + runtime};
+        std::vector<std::string> args = {"weston",       "--backend=headless-backend.so",
+                                         "--use-pixman", "--xwayland",
+                                         "--debug",      "--socket=" + socket,
+                                         "--width=1280", "--height=1024"};
+        std::vector<char*> envp, argv;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (posix_spawnp(&weston, "weston", &actions, nullptr, argv.data(), envp.data()) != 0)
+            weston = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_GT(weston, 0);
+        // weston names the X display it listens on once its Xwayland can be reached.
+        const std::string mark = "xserver listening on display ";
+        for (int i = 0; i < 200 && display.empty(); ++i, pause(50)) {
+            std::ifstream in(log);
+            std::stringstream text;
+            text << in.rdbuf();
+            const size_t at = text.str().find(mark);
+            if (at != std::string::npos)
+                display = text.str().substr(at + mark.size(),
+                                            text.str().find('\n', at) - at - mark.size());
+        }
+        ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
+    }
+
+    void TearDown() override {
+        if (app.alive()) app.sendSignal(SIGKILL);
+        if (weston > 0) {
+            kill(weston, SIGTERM);
+            waitpid(weston, nullptr, 0);
+        }
+        if (!runtime.empty()) std::system(("rm -rf '" + runtime + "'").c_str());
+    }
+
+    int run(const std::string& command, std::string* out = nullptr) const {
+        const std::string line = "cd '" + runtime + "' && DISPLAY=" + display +
+                                 " XDG_RUNTIME_DIR='" + runtime + "' WAYLAND_DISPLAY=" + socket +
+                                 " timeout 20 " + command;
+        FILE* pipe = popen(line.c_str(), "r");
+        if (!pipe) return -1;
+        char buffer[65536];
+        size_t got = 0;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            if (out) out->append(buffer, got);
+        return pclose(pipe);
+    }
+
+    // The compositor's own picture of its output, through its screenshooter.
+    Shot screenshot() const {
+        Shot shot;
+        std::string data;
+        if (run("sh -c 'rm -f wayland-screenshot-*.png; weston-screenshooter >/dev/null 2>&1 && "
+                "convert wayland-screenshot-*.png -depth 8 ppm:-'",
+                &data) != 0)
+            return shot;
+        std::istringstream in(data);
+        std::string magic;
+        int maxValue = 0;
+        in >> magic >> shot.width >> shot.height >> maxValue;
+        in.get();
+        const size_t bytes = static_cast<size_t>(shot.width) * shot.height * 3;
+        const size_t start = static_cast<size_t>(in.tellg());
+        if (magic != "P6" || maxValue != 255 || data.size() < start + bytes) return {};
+        shot.rgb.assign(data.begin() + start, data.begin() + start + bytes);
+        return shot;
+    }
+
+    // The program's viewable window of that size, as Xwayland has it.
+    bool findWindow(int width, int height, WindowInfo& found) const {
+        std::string tree;
+        run("xwininfo -root -tree", &tree);
+        std::istringstream lines(tree);
+        std::string line;
+        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "+";
+        while (std::getline(lines, line)) {
+            const size_t id = line.find("0x");
+            if (line.find(size) == std::string::npos || id == std::string::npos) continue;
+            std::string info;
+            found.id = line.substr(id, line.find(' ', id) - id);
+            run("xwininfo -id " + found.id, &info);
+            if (info.find("IsViewable") == std::string::npos) continue;
+            found.x = std::atoi(info.c_str() + info.find("Absolute upper-left X:") + 22);
+            found.y = std::atoi(info.c_str() + info.find("Absolute upper-left Y:") + 22);
+            found.width = width;
+            found.height = height;
+            return true;
+        }
+        return false;
+    }
+
+    pid_t weston = -1;
+    std::string runtime, socket, display;
+    AppRun app;
+};
+
+// weston puts new X windows at a place of its own; the splash shows there painted for its time,
+// and the main window follows at weston's place, painted.
+TEST_F(WestonDesktop, TheSplashShowsPaintedAndTheMainWindowAtWestonsPlace) {
+    using Clock = std::chrono::steady_clock;
+    ASSERT_TRUE(app.startOnDisplay(display));
+    WindowInfo splash;
+    for (int i = 0; i < 300 && !findWindow(kSplashWidth, kSplashHeight, splash); ++i)
+        pause(50);
+    Clock::time_point first{}, last{};
+    bool seen = false;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end && findWindow(kSplashWidth, kSplashHeight, splash)) {
+        const Clock::time_point before = Clock::now();
+        const Shot shot = screenshot();
+        if (!splashPainted(shot, splash)) continue;
+        if (!seen) first = before;
+        last = Clock::now();
+        seen = true;
+    }
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count(), 1500);
+
+    WindowInfo main;
+    for (int i = 0; i < 300 && !findWindow(kMainWidth, kMainHeight, main); ++i)
+        pause(50);
+    ASSERT_EQ(main.width, kMainWidth) << app.readFile("output.log");
+    pause(500);
+    // The title bar's light ground, not black.
+    const Rgb title = screenshot().at(main.x + 200, main.y + 5);
+    EXPECT_GT(title.r + title.g + title.b, 600);
+    app.sendSignal(SIGTERM);
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+}
+
+}  // namespace
+}  // namespace e2e
