@@ -18,7 +18,7 @@ namespace {
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kAboutWidth = 540, kAboutHeight = 270;  // the splash is the same window
 constexpr int kMenuWidth = 264, kMenuHeight = 161;
-constexpr int kDialogWidth = 480, kDialogHeight = 221;
+constexpr int kDialogWidth = 480, kDialogHeight = 253;
 
 // A file the program reads but would never write in this form: a written file has every key.
 const char* const kHandWritten = "<Orvelle Settings>\r\nbeats=5\r\n</Orvelle Settings>\r\n";
@@ -85,8 +85,8 @@ TEST_P(QuitSignal, EndsTheProgramWithStatusZeroAndWritesTheSettings) {
     }
     bool opened = true;
     if (state == State::Menu) opened = openMenu();
-    if (state == State::Dialog) opened = chooseMenuRow(2, kDialogWidth, kDialogHeight);  // Hot Keys
-    if (state == State::About) opened = chooseMenuRow(4, kAboutWidth, kAboutHeight);     // About...
+    if (state == State::Dialog) opened = chooseMenuRow(3, kDialogWidth, kDialogHeight);  // Hot Keys
+    if (state == State::About) opened = chooseMenuRow(5, kAboutWidth, kAboutHeight);     // About...
     ASSERT_TRUE(opened) << app.readFile("output.log");
     app.sendSignal(signal);
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");

@@ -128,8 +128,8 @@ TEST_F(Scaling, AtGdkScaleTwoEveryWindowIsTwiceItsSizeInBlocksAndTakesInputAtTwi
     ASSERT_TRUE(desk.waitForWindow(2 * kMenuWidth, 2 * kMenuHeight, 5000, &menu));
     EXPECT_EQ(menu.x, main2.x + 2 * 10);
     EXPECT_EQ(menu.y, main2.y + 2 * 23);
-    // "About..." is the fifth entry, 20 designed pixels a row.
-    desk.click(menu.x + 2 * 30, menu.y + 2 * (4 * 20 + 10));
+    // "About..." is the sixth entry, 20 designed pixels a row.
+    desk.click(menu.x + 2 * 30, menu.y + 2 * (5 * 20 + 10));
     WindowInfo about;
     ASSERT_TRUE(desk.waitForWindow(2 * kAboutWidth, 2 * kAboutHeight, 5000, &about));
     desk.click(about.x + 2 * 40, about.y + 2 * 40);  // a click anywhere closes it

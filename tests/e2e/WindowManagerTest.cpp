@@ -25,7 +25,7 @@ namespace {
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 141;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 // One of the program's windows as the X server and the window manager see it.
 struct AppWindow {
@@ -240,7 +240,7 @@ TEST_F(WindowManager, WindowsCarryTheTitleTheIconAndTheTypesADesktopExpects) {
     ASSERT_TRUE(waitUntilGone(kMenuWidth, kMenuHeight));
 
     openMenu();
-    desk.click(menu.x + 40, menu.y + 2 * 20 + 10);  // "Hot Keys..."
+    desk.click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
     AppWindow dialog;
     bool shown = false;
     for (int i = 0; i < 50 && !shown; ++i, pause(100))
@@ -277,7 +277,7 @@ TEST_F(WindowManager, WarpedPointerDragsMoveTheWindowAndTheTempoKnobExactly) {
 TEST_F(WindowManager, MenuLightsTheEntryUnderAWarpedPointerAndKeepsItLit) {
     startToMainWindow();
     openMenu();
-    // The third entry, "Hot Keys...": its highlight is RGB(132, 132, 191).
+    // The third entry, "Practice...": its highlight is RGB(132, 132, 191).
     moveTo(menu.x + 60, menu.y + 2 * 20 + 8);
     moveTo(menu.x + 62, menu.y + 2 * 20 + 10);
     pause(300);  // longer than the menu's 50 ms check of whether the pointer has left
@@ -316,7 +316,7 @@ TEST_F(WindowManager, MenuClosesOnAPressOnAnotherProgramAndOnASwitchToIt) {
 TEST_F(WindowManager, DialogStaysAboveAndTakesBackAPressOnTheMainWindow) {
     startToMainWindow();
     openMenu();
-    desk.click(menu.x + 40, menu.y + 2 * 20 + 10);  // "Hot Keys..."
+    desk.click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
     AppWindow dialog;
     bool shown = false;
     for (int i = 0; i < 50 && !shown; ++i, pause(100))
@@ -345,7 +345,7 @@ TEST_F(WindowManager, DialogStaysAboveAndTakesBackAPressOnTheMainWindow) {
 TEST_F(WindowManager, FirstClickAfterTheDialogsCloseBoxActs) {
     startToMainWindow();
     openMenu();
-    desk.click(menu.x + 40, menu.y + 2 * 20 + 10);
+    desk.click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
     AppWindow dialog;
     bool shown = false;
     for (int i = 0; i < 50 && !shown; ++i, pause(100))
