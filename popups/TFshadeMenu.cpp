@@ -5,7 +5,6 @@
 
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
-#include "platform/system/Clock.h"
 #include "platform/window/Application.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Screen.h"
@@ -78,7 +77,7 @@ std::int32_t TFshadeMenu::run(const Llist<AnsiString>& list) {
     // A program asked to end (a quit signal, a close from the system) does not wait for a choice.
     platform::Application& application = platform::Application::instance();
     while (visible() && !application.terminated()) {
-        platform::sleepMilliseconds(2);
+        waitForIdleWork();
         callIdleHook();
         application.processMessages();
         callIdleHook();

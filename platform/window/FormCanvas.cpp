@@ -66,6 +66,8 @@ bool FormCanvas::area(int x, int y, int w, int h, Rect& out) const {
 }
 
 void FormCanvas::present(const Rect& touched) {
+    shown = touched;
+    ++shows;
     const SDL_Rect shown{touched.Left * scale, touched.Top * scale,
                          (touched.Right - touched.Left) * scale,
                          (touched.Bottom - touched.Top) * scale};
@@ -77,6 +79,42 @@ void FormCanvas::present(const Rect& touched) {
 void FormCanvas::draw(int x, int y, const PixelRows& picture) {
     Rect touched;
     if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
+    copy(x, y, picture, touched);
+}
+
+void FormCanvas::drawChanged(int x, int y, const PixelRows& picture) {
+    Rect touched;
+    if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
+    if (!changedPart(x, y, picture, touched)) return;
+    copy(x, y, picture, touched);
+}
+
+// Only four-byte pixels are compared (the first of each block stands for it); any other format
+// counts as changed throughout.
+bool FormCanvas::changedPart(int x, int y, const PixelRows& picture, Rect& touched) const {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    const PixelPacker packer(surface->format);
+    if (!packer.fast || SDL_MUSTLOCK(surface)) return true;
+    Rect changed{touched.Right, touched.Bottom, touched.Left, touched.Top};
+    for (int row = touched.Top; row < touched.Bottom; ++row) {
+        const unsigned char* from = picture.rows[row - y] + 3 * (touched.Left - x);
+        const auto* on = reinterpret_cast<const std::uint32_t*>(
+            static_cast<const unsigned char*>(surface->pixels) +
+            std::size_t(row) * scale * surface->pitch);
+        for (int column = touched.Left; column < touched.Right; ++column, from += 3) {
+            if (packer.pack(from[2], from[1], from[0]) == on[std::size_t(column) * scale]) continue;
+            changed.Left = std::min(changed.Left, column);
+            changed.Right = std::max(changed.Right, column + 1);
+            changed.Top = std::min(changed.Top, row);
+            changed.Bottom = row + 1;
+        }
+    }
+    if (changed.Left >= changed.Right) return false;
+    touched = changed;
+    return true;
+}
+
+void FormCanvas::copy(int x, int y, const PixelRows& picture, const Rect& touched) {
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     const PixelPacker packer(surface->format);

@@ -21,18 +21,29 @@ class FormCanvas : public WindowCanvas {
     void clearClip() override { clipped = false; }
     bool hasClip() const override { return clipped; }
     void draw(int x, int y, const PixelRows& picture) override;
+    // Compares with the window's surface, which holds what the screen was last given.
+    void drawChanged(int x, int y, const PixelRows& picture) override;
     // Fills the client area (inside the clip) with one colour, 0x00BBGGRR.
     void fill(int colour);
+    // The designed rectangle the last draw or fill put on the screen, and how many did.
+    const Rect& lastShown() const { return shown; }
+    int showCount() const { return shows; }
 
   private:
     bool area(int x, int y, int w, int h, Rect& out) const;
     // Puts the designed rectangle, scaled, on the screen.
     void present(const Rect& touched);
+    // Copies the part `touched` of the picture at (x, y) to the surface and shows it.
+    void copy(int x, int y, const PixelRows& picture, const Rect& touched);
+    // Cuts `touched` down to the pixels whose value differs from the surface's; false when none.
+    bool changedPart(int x, int y, const PixelRows& picture, Rect& touched) const;
 
     ::SDL_Window* window;
     int scale;
     Rect clip;
     bool clipped = false;
+    Rect shown;
+    int shows = 0;
 };
 
 }  // namespace platform
