@@ -1,6 +1,8 @@
 // FormCanvas: the window canvas of one form, drawing onto its window surface.
 #pragma once
 
+#include <vector>
+
 #include "platform/window/WindowCanvas.h"
 
 struct SDL_Window;
@@ -21,7 +23,7 @@ class FormCanvas : public WindowCanvas {
     void clearClip() override { clipped = false; }
     bool hasClip() const override { return clipped; }
     void draw(int x, int y, const PixelRows& picture) override;
-    // Compares with the window's surface, which holds what the screen was last given.
+    // Compares with the picture the last drawChanged put on the same rectangle.
     void drawChanged(int x, int y, const PixelRows& picture) override;
     // Fills the client area (inside the clip) with one colour, 0x00BBGGRR.
     void fill(int colour);
@@ -35,8 +37,9 @@ class FormCanvas : public WindowCanvas {
     void present(const Rect& touched);
     // Copies the part `touched` of the picture at (x, y) to the surface and shows it.
     void copy(int x, int y, const PixelRows& picture, const Rect& touched);
-    // Cuts `touched` down to the pixels whose value differs from the surface's; false when none.
+    // Cuts `touched` down to the pixels that differ from the kept picture; false when none.
     bool changedPart(int x, int y, const PixelRows& picture, Rect& touched) const;
+    void keep(int x, int y, const PixelRows& picture, const Rect& touched, const void* surface);
 
     ::SDL_Window* window;
     int scale;
@@ -44,6 +47,11 @@ class FormCanvas : public WindowCanvas {
     bool clipped = false;
     Rect shown;
     int shows = 0;
+    // What drawChanged last put on the surface: the rectangle, the rows of the picture in it
+    // (three bytes a pixel) and the surface; an empty rectangle once anything drew over it.
+    Rect keptArea;
+    std::vector<unsigned char> kept;
+    const void* keptSurface = nullptr;
 };
 
 }  // namespace platform
