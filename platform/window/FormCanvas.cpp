@@ -112,8 +112,10 @@ bool FormCanvas::changedPart(int x, int y, const PixelRows& picture, Rect& touch
         const unsigned char* before = kept.data() + std::size_t(row - touched.Top) * rowBytes;
         if (std::memcmp(now, before, rowBytes) == 0) continue;
         std::size_t first = 0, last = rowBytes - 1;
-        while (now[first] == before[first]) ++first;
-        while (now[last] == before[last]) --last;
+        while (now[first] == before[first])
+            ++first;
+        while (now[last] == before[last])
+            --last;
         changed.Left = std::min(changed.Left, touched.Left + int(first / 3));
         changed.Right = std::max(changed.Right, touched.Left + int(last / 3) + 1);
         changed.Top = std::min(changed.Top, row);

@@ -8,7 +8,7 @@
 #
 # The sound server is a PulseAudio of its own (user mode, its own runtime folder and socket, a
 # 44100 Hz null sink, module-suspend-on-idle), the X server an Xvfb of its own. Each state is
-# measured for SECONDS (20) after it has settled. LATENCIES (default "40 80") are the server
+# measured for MEASURE_SECONDS (20) after it has settled. LATENCIES (default "40 80") are the server
 # device's target latencies (BREVANT_LATENCY_MS) whose playing costs are measured side by side.
 # Other processes share the machine: the load is printed before and after, and ratios between
 # the two programs of one run are worth more than the absolute figures.
@@ -22,7 +22,7 @@ BREVANT_BUILD=${BREVANT_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build}
 . "$(dirname "$0")/common.sh"
 WORK=${1:-$(mktemp -d /tmp/brevant-peers-XXXXXX)}
 mkdir -p "$WORK"
-SECONDS_EACH=${SECONDS:-20}
+SECONDS_EACH=${MEASURE_SECONDS:-20}
 LATENCIES=${LATENCIES:-40 80}
 TICKS=$(getconf CLK_TCK)
 HERE=$BREVANT_ROOT/tools/measure
