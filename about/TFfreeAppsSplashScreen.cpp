@@ -232,7 +232,9 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
     while (visible() && !app.terminated()) {
         app.processMessages();
         if (idleHook) idleHook();
-        platform::sleepMilliseconds(5);
+        // The glow pulses while the link is not hovered; a hovered link holds it still, and
+        // only the pointer (an event) can change that.
+        waitForIdleWork(linkHovered ? UINT32_MAX : 5);
         std::uint32_t now = platform::clockMilliseconds();
         paintLinkGlow(now);
         if (linkHovered) start = now;

@@ -90,20 +90,39 @@ void BeatDial::buildBackground() {
 // before; drawing it again 60 times a second would only cost time. Anything that can change
 // the picture is folded into one value; a repaint of the window marks the frame stale.
 bool BeatDial::unchangedSinceLastFrame() {
-    const bool moving = metronome.running || metronome.bubbles ||
-                        (metronome.animateBeatChange &&
-                         (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
-    std::uint64_t still = static_cast<std::uint64_t>(metronome.bpm());
+    const bool still = !moving();
+    const std::uint64_t key = stillKey();
+    const bool same = still && !stale && key == lastStill;
+    lastStill = still ? key : 0;
+    stale = false;
+    return same;
+}
+
+bool BeatDial::moving() const {
+    return metronome.running || metronome.bubbles ||
+           (metronome.animateBeatChange &&
+            (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
+}
+
+std::uint64_t BeatDial::stillKey() {
+    std::uint64_t key = static_cast<std::uint64_t>(metronome.bpm());
     // Unsigned arithmetic throughout: a hand-edited sound number may be any int.
     for (int value :
          {static_cast<int>(patternCode()), metronome.shownBeats(), metronome.sound,
           Metronome::clampBeats(previousBeats), static_cast<int>(metronome.beatNumbers),
           static_cast<int>(metronome.fadingBeats), static_cast<int>(metronome.animateBeatChange)})
-        still = still * 1000003u + static_cast<std::uint32_t>(value);
-    const bool same = !moving && !stale && still == lastStill;
-    lastStill = moving ? 0 : still;
-    stale = false;
-    return same;
+        key = key * 1000003u + static_cast<std::uint32_t>(value);
+    return key;
+}
+
+// The main loop sleeps until then; a frame that would equal the last one is no reason to wake.
+// The wait is measured on another millisecond clock and may end up to a millisecond early by
+// this one: one more keeps the pass from coming too soon and drawing nothing.
+std::uint32_t BeatDial::msUntilNextFrame() {
+    if (!image.isValid()) return UINT32_MAX;
+    if (!moving() && !stale && stillKey() == lastStill) return UINT32_MAX;
+    const std::uint32_t elapsed = platform::clockMilliseconds() - lastFrameTime;
+    return elapsed >= frameInterval ? 0 : frameInterval - elapsed + 1;
 }
 
 void BeatDial::paint(bool toBackground) {
@@ -111,6 +130,7 @@ void BeatDial::paint(bool toBackground) {
     lastFrameTime = platform::clockMilliseconds();
     if (!image.isValid()) return;
     if (!toBackground && unchangedSinceLastFrame()) return;
+    ++framesComposed;
     Limage::drawKeyed(background, image, 0, 0, -1);
     const int cx = image.width / 2;
     const int cy = image.height / 2;
@@ -313,7 +333,8 @@ void BeatDial::show(bool toBackground) {
         if (container.raster.isValid()) container.raster.canvas().draw(left, top, image.pixels());
         return;
     }
-    if (container.window) container.window->canvas().draw(left, top, image.pixels());
+    // Most of a frame is what the window shows already: only the part that changed goes out.
+    if (container.window) container.window->canvas().drawChanged(left, top, image.pixels());
 }
 
 // The generator of the bubbles' flicker: a 64-bit linear congruential one; the value is the

@@ -33,6 +33,11 @@ class BeatDial {
     // Composes and shows one frame unless the last one is less than 15 ms old. With
     // toBackground the frame goes into the container's raster, else onto the window.
     void paint(bool toBackground);
+    // Milliseconds until paint(false) would show a new frame: 0 when it is due now, UINT32_MAX
+    // while nothing moves and the window shows the last frame (only input can change that).
+    std::uint32_t msUntilNextFrame();
+    // Frames composed so far (a frame skipped as unchanged does not count).
+    std::uint64_t framesComposed = 0;
 
     // The beat whose marker lies under the window point (x, y), or -1; the one marker of a bar
     // without beats (0) counts as none, as it has no level to change.
@@ -60,6 +65,8 @@ class BeatDial {
     void show(bool toBackground);
     std::uint32_t nextRandom();
     bool unchangedSinceLastFrame();
+    bool moving() const;
+    std::uint64_t stillKey();
 
     Metronome& metronome;
     ShadeUI& container;

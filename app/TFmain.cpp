@@ -56,12 +56,14 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     loadSamples();
     audio.init(this, 2);
     idleHook = [this] { module.dial.paint(false); };
+    idleWaitHook = [this] { return module.dial.msUntilNextFrame(); };
     pageName() = "brevant.html";
 }
 
 // The module and its container outlive the window: the container must not keep it.
 TFmain::~TFmain() {
     idleHook = nullptr;
+    idleWaitHook = nullptr;
     if (module.mainContainer.window == this) module.mainContainer.window = nullptr;
     if (Fmain == this) Fmain = nullptr;
 }
@@ -83,7 +85,10 @@ void TFmain::timerTimer() {
     close();
 }
 
+// The work of a pass runs in the same order as ever; only the pause after it changed, from a
+// fixed sleep to a wait that input, a timer or the loop's own next work ends.
 void TFmain::loopPass() {
+    ++loopPasses;
     platform::Application& application = platform::Application::instance();
     application.processMessages();
     Metronome& metronome = module.metronome;
@@ -96,13 +101,22 @@ void TFmain::loopPass() {
     if (practice && practice->finished()) practice.reset();
     if (practice) practice->refresh();
     module.dial.paint(false);
-    platform::sleepMilliseconds(metronome.pending ? 1 : 5);
     ShadeUI& container = module.mainContainer;
-    if (!container.minimizeRequested) return;
-    if (application.active())
-        application.minimize();
-    else
-        container.minimizeRequested = false;
+    if (container.minimizeRequested) {
+        if (application.active())
+            application.minimize();
+        else
+            container.minimizeRequested = false;
+    }
+    application.waitForMessages(msUntilLoopWork());
+}
+
+std::uint32_t TFmain::msUntilLoopWork() {
+    const ShadeUI& container = module.mainContainer;
+    // A minimize asked for was carried out in this pass; its outcome (the focus leaving) is an
+    // event of its own.
+    if (container.closeRequested) return 0;
+    return std::min(module.metronome.msUntilTickWork(), module.dial.msUntilNextFrame());
 }
 
 // On a screen smaller than the window, the centred place is moved right and down just enough to

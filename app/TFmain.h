@@ -26,8 +26,13 @@ class TFmain : public platform::Form {
     ~TFmain() override;
 
     void timerTimer();
-    // One pass of the main loop.
+    // One pass of the main loop: it ends by waiting for whatever next needs the loop.
     void loopPass();
+    // Milliseconds until the loop has work without input: the next dial frame, the pending bar
+    // switch, a requested close (0); UINT32_MAX when only input can bring some.
+    std::uint32_t msUntilLoopWork();
+    // Passes of the main loop so far.
+    std::uint64_t loopPasses = 0;
     void buildLayout();
 
     // The operations behind keys, buttons and faders.

@@ -524,6 +524,27 @@ void Metronome::switchIfPending() {
     segmentStart = now - sample;
 }
 
+// The window opens at half a beat; a position past its end waits for the next beat's. The
+// mixer advances a device request at a time, so a wake-up at the computed moment may find it
+// short of the window: the next wait is then a millisecond, until the request has come.
+std::uint32_t Metronome::msUntilTickWork() {
+    if (rebuild && !pending) return 0;
+    if (!pending) return UINT32_MAX;
+    // Without a bar to read a position from, no window ever opens (switchIfPending agrees).
+    if (oldBarLength < 1 || oldBarBeats < 1) return UINT32_MAX;
+    double p = 0.0;
+    {
+        AudioEngine::Lock lock(audio);
+        p = static_cast<double>(static_cast<std::int64_t>(audio.playPosition(0)) * oldBarBeats) /
+            oldBarLength;
+    }
+    const double f = std::fmod(p, 1.0);
+    if (f >= 0.5 && f <= 0.75) return 0;
+    const double beatsToGo = f < 0.5 ? 0.5 - f : 1.5 - f;
+    const double ms = beatsToGo * oldBarLength / oldBarBeats * 1000.0 / SampleRate;
+    return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(ms)));
+}
+
 // The position in the new bar: the same beat when it still exists; one beat earlier when the
 // bar lost its last beat; and when it lost more, the position modulo the new beat count, so
 // that the beat grid runs on at the same phase instead of jumping to the top of the bar.

@@ -104,6 +104,10 @@ class Metronome : public TextStream {
     void tick();
     void rebuildIfRequested();
     void switchIfPending();
+    // Milliseconds until tick() has work: 0 for a requested bar that can be rendered now, the
+    // time until the pending switch's window opens (read from the play position, at least 1
+    // while it is not open), UINT32_MAX when there is none.
+    std::uint32_t msUntilTickWork();
     // The position in beats within the sounding bar that is being heard now, 0 <= value < its
     // beats; -1 after a start until its first sample is heard. The output's latency lies
     // between the mixer and the ear, so this trails the bar switch's own position by it.

@@ -8,7 +8,6 @@
 #include "graphics/Drawing.h"
 #include "graphics/Limage.h"
 #include "platform/draw/Canvas.h"
-#include "platform/system/Clock.h"
 #include "platform/window/Application.h"
 #include "platform/window/Screen.h"
 #include "shadeui/ShadeToolkit.h"
@@ -192,7 +191,7 @@ void TFshadeDialog::timerTimer() {
     platform::Application& application = platform::Application::instance();
     while (!container.closeRequested && visible() && !application.terminated()) {
         application.processMessages();
-        platform::sleepMilliseconds(2);
+        if (!container.closeRequested && visible() && !application.terminated()) waitForIdleWork();
         callIdleHook();
     }
     if (visible()) close();

@@ -5,7 +5,6 @@
 
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
-#include "platform/system/Clock.h"
 #include "platform/window/Application.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Screen.h"
@@ -42,6 +41,8 @@ TFshadeMenu::TFshadeMenu() : platform::Form(platform::FormStyle::popup) {
     setAlwaysOnTop(true);
     timer.setInterval(50);
     timer.setHandler([this] { timerTimer(); });
+    // It runs only while the menu waits for a choice: a hidden menu must not wake the program.
+    timer.setEnabled(false);
     if (FshadeMenu == nullptr) FshadeMenu = this;
     // The container below places the menu through this hook; it cannot see this module.
     menuPositionHook = [](int x, int y) { menuPosition = {x, y}; };
@@ -77,12 +78,14 @@ std::int32_t TFshadeMenu::run(const Llist<AnsiString>& list) {
     callIdleHook();
     // A program asked to end (a quit signal, a close from the system) does not wait for a choice.
     platform::Application& application = platform::Application::instance();
+    timer.setEnabled(true);
     while (visible() && !application.terminated()) {
-        platform::sleepMilliseconds(2);
+        waitForIdleWork();
         callIdleHook();
         application.processMessages();
         callIdleHook();
     }
+    timer.setEnabled(false);
     if (visible()) hide();
     menuPosition = {-1, -1};
     return chosen;

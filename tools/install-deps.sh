@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages Brevant needs for the given purpose, only those that are missing.
-# Usage: tools/install-deps.sh run|test|bench|fuzz|package
+# Usage: tools/install-deps.sh run|test|bench|fuzz|package|measure
 set -e
 
 purpose="${1:-run}"
@@ -9,13 +9,15 @@ fonts="fontconfig fonts-dejavu-core fonts-wine"
 tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland pulseaudio pulseaudio-utils"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
+peers="gtick libxtst6"
 case "$purpose" in
   run)   wanted="$build $fonts" ;;
   test)  wanted="$build $fonts $tests $package $checks" ;;
   bench) wanted="$build $fonts libbenchmark-dev" ;;
   fuzz)  wanted="$build clang libclang-rt-14-dev" ;;
   package) wanted="$build $package" ;;
-  *) echo "install-deps: unknown purpose '$purpose' (run, test, bench, fuzz or package)" >&2; exit 2 ;;
+  measure) wanted="$build $fonts $tests $peers" ;;
+  *) echo "install-deps: unknown purpose '$purpose' (run, test, bench, fuzz, package or measure)" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -218,7 +218,7 @@ void PulseSoundDevice::dropContext() {
 // The whole latency is asked for, output included (ADJUST_LATENCY); the server splits it between
 // its device buffer and ours. It gives its device half of what is left after two requests, so a
 // small request (an eighth) leaves the device the longer buffer and the server wakes less often:
-// at 40 ms about a quarter less of its CPU than with quarter-size requests, while our margin
+// at 40 ms it was about a quarter less of its CPU than with quarter-size requests, while our margin
 // before the stream runs dry stays half the latency either way. Without prebuffering a stream
 // that ran dry plays on at once, and what comes too late is dropped: the beat grid stays on the
 // output's clock instead of moving later by the gap.

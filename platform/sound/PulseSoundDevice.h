@@ -20,9 +20,12 @@ namespace platform {
 // callback on the client library's own thread. The device lock is that thread's lock: the
 // callbacks run holding it, so while the window thread holds it the mixer does not run.
 //
-// The stream holds about latencyMs of sound (40 ms unless BREVANT_LATENCY_MS asks for 10 to
+// The stream holds about latencyMs of sound (80 ms unless BREVANT_LATENCY_MS asks for 10 to
 // 200) and the server asks for an eighth of it at a time, so that a busy machine has tens of
-// milliseconds to run the mixer before the output runs dry. When it runs dry all the same the
+// milliseconds to run the mixer before the output runs dry. 80 ms wakes the mixer and the server
+// a third as often as 40 ms did, its 10 ms requests still fall inside the quarter beat in which
+// a new bar is switched in at 240 BPM, and the dial follows the heard position, so the longer
+// buffer only delays the first click after Play. When it runs dry all the same the
 // buffer grows, up to 200 ms. The server's own latency figure, interpolated between its timing
 // reports, tells which mixed frame is being heard.
 //
@@ -33,11 +36,11 @@ namespace platform {
 // were as soon as a server answers.
 class PulseSoundDevice : public SoundDevice {
   public:
-    static constexpr int defaultLatencyMs = 40;
+    static constexpr int defaultLatencyMs = 80;
     static constexpr int minLatencyMs = 10;
     static constexpr int maxLatencyMs = 200;
 
-    // The latency BREVANT_LATENCY_MS asks for, kept inside 10..200; 40 when it is unset or not
+    // The latency BREVANT_LATENCY_MS asks for, kept inside 10..200; 80 when it is unset or not
     // a number.
     static int latencyFromEnvironment();
 

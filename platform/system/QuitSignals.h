@@ -13,4 +13,10 @@ void catchQuitSignals();
 // Whether one of those signals arrived since the last call (several count as one).
 bool takeQuitSignal();
 
+// Calls `wake` on a thread of its own after each of those signals, so that a thread asleep
+// until its next event hears of the signal at once: a signal lands on any thread, and no wait
+// can be cut short from inside a handler without a race. It may be called before or after
+// catchQuitSignals; the first call starts the thread, later calls change nothing.
+void wakeOnQuitSignal(void (*wake)());
+
 }  // namespace platform

@@ -4,10 +4,12 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/system/QuitSignals.h"
 #include "platform/window/Cursor.h"
@@ -44,6 +46,15 @@ bool isFocusEvent(Uint8 windowEvent) {
 bool isMouseEvent(Uint32 type) {
     return type == SDL_MOUSEMOTION || type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP ||
            type == SDL_MOUSEWHEEL;
+}
+
+// The event a quit signal sends to end a wait: it carries nothing, and no form receives it.
+std::atomic<Uint32> wakeEventType{0};
+
+void pushWakeEvent() {
+    SDL_Event event{};
+    event.type = wakeEventType.load();
+    if (event.type != 0) SDL_PushEvent(&event);
 }
 
 Uint32 windowOf(const SDL_Event& event) {
@@ -87,6 +98,9 @@ bool Application::startVideo() {
     realDisplay = driver && std::strcmp(driver, "dummy") != 0 &&
                   std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
     WindowSystem::enableNativeEvents();
+    const Uint32 wakeType = SDL_RegisterEvents(1);
+    if (wakeType != std::numeric_limits<Uint32>::max()) wakeEventType.store(wakeType);
+    wakeOnQuitSignal(pushWakeEvent);
     // The scale must be known before the first window is made; only an X server has the dpi.
     const bool x11 = driver && std::strcmp(driver, "x11") == 0;
     DisplayScale::chooseOnce([x11] { return x11 ? WindowSystem::xftDpi() : 0.0; });
@@ -151,10 +165,15 @@ void Application::waitForMessages(std::uint32_t ms) {
     for (Form* form : forms)
         if (form->paintPending && form->visible()) ms = 0;
     if (ms == 0) return;
-    if (videoUp)
-        SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
-    else
-        SDL_Delay(ms);
+    const bool forever = ms == std::numeric_limits<std::uint32_t>::max();
+    if (!videoUp) {
+        SDL_Delay(std::min<std::uint32_t>(ms, 100));
+        return;
+    }
+    // A quit signal pushes the wake event from another thread: pushed before the wait, it is
+    // found waiting in the queue; pushed during it, SDL wakes the wait.
+    const int timeout = forever ? -1 : static_cast<int>(std::min<std::uint32_t>(ms, INT32_MAX));
+    SDL_WaitEventTimeout(nullptr, timeout);
 }
 
 void Application::run(Form& form) {

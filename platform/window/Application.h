@@ -43,7 +43,9 @@ class Application {
     // Handles every event waiting now, then the due timers and the requested paints. Handlers
     // may call it again from loops of their own.
     void processMessages();
-    // Waits up to ms milliseconds for an event or a due timer, without handling it.
+    // Waits up to ms milliseconds for an event, a due timer or a quit signal, without handling
+    // it; forever is UINT32_MAX (a form waiting to be painted ends the wait at once). Without a
+    // window system nothing but a timer can come, and the wait ends after 100 ms at the latest.
     void waitForMessages(std::uint32_t ms);
 
     // Shows the main form and processes messages until it is closed. An exception that escapes

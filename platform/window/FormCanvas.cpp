@@ -66,6 +66,12 @@ bool FormCanvas::area(int x, int y, int w, int h, Rect& out) const {
 }
 
 void FormCanvas::present(const Rect& touched) {
+    shown = touched;
+    ++shows;
+    // Whatever drew here changed what the kept picture stood for.
+    if (touched.Left < keptArea.Right && keptArea.Left < touched.Right &&
+        touched.Top < keptArea.Bottom && keptArea.Top < touched.Bottom)
+        keptArea = Rect{};
     const SDL_Rect shown{touched.Left * scale, touched.Top * scale,
                          (touched.Right - touched.Left) * scale,
                          (touched.Bottom - touched.Top) * scale};
@@ -77,6 +83,61 @@ void FormCanvas::present(const Rect& touched) {
 void FormCanvas::draw(int x, int y, const PixelRows& picture) {
     Rect touched;
     if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
+    copy(x, y, picture, touched);
+}
+
+// The picture is compared with the one drawChanged put on the same rectangle last time, kept as
+// it was given: comparing bytes costs far less than converting each pixel to compare it with
+// the surface. Any other draw onto that rectangle, or a new surface, makes the next one whole.
+void FormCanvas::drawChanged(int x, int y, const PixelRows& picture) {
+    Rect touched;
+    if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    const bool comparable = surface == keptSurface && touched.Left == keptArea.Left &&
+                            touched.Top == keptArea.Top && touched.Right == keptArea.Right &&
+                            touched.Bottom == keptArea.Bottom;
+    Rect changed = touched;
+    if (comparable && !changedPart(x, y, picture, changed)) return;
+    copy(x, y, picture, changed);
+    keep(x, y, picture, touched, surface);
+}
+
+// Cuts `touched` (the kept rectangle) down to the rows and columns that differ from the kept
+// picture; false when none does.
+bool FormCanvas::changedPart(int x, int y, const PixelRows& picture, Rect& touched) const {
+    const std::size_t rowBytes = std::size_t(touched.Right - touched.Left) * 3;
+    Rect changed{touched.Right, touched.Bottom, touched.Left, touched.Top};
+    for (int row = touched.Top; row < touched.Bottom; ++row) {
+        const unsigned char* now = picture.rows[row - y] + 3 * (touched.Left - x);
+        const unsigned char* before = kept.data() + std::size_t(row - touched.Top) * rowBytes;
+        if (std::memcmp(now, before, rowBytes) == 0) continue;
+        std::size_t first = 0, last = rowBytes - 1;
+        while (now[first] == before[first])
+            ++first;
+        while (now[last] == before[last])
+            --last;
+        changed.Left = std::min(changed.Left, touched.Left + int(first / 3));
+        changed.Right = std::max(changed.Right, touched.Left + int(last / 3) + 1);
+        changed.Top = std::min(changed.Top, row);
+        changed.Bottom = row + 1;
+    }
+    if (changed.Left >= changed.Right) return false;
+    touched = changed;
+    return true;
+}
+
+void FormCanvas::keep(int x, int y, const PixelRows& picture, const Rect& touched,
+                      const void* surface) {
+    const std::size_t rowBytes = std::size_t(touched.Right - touched.Left) * 3;
+    kept.resize(rowBytes * std::size_t(touched.Bottom - touched.Top));
+    for (int row = touched.Top; row < touched.Bottom; ++row)
+        std::memcpy(kept.data() + std::size_t(row - touched.Top) * rowBytes,
+                    picture.rows[row - y] + 3 * (touched.Left - x), rowBytes);
+    keptArea = touched;
+    keptSurface = surface;
+}
+
+void FormCanvas::copy(int x, int y, const PixelRows& picture, const Rect& touched) {
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     const PixelPacker packer(surface->format);

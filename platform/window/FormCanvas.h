@@ -1,6 +1,8 @@
 // FormCanvas: the window canvas of one form, drawing onto its window surface.
 #pragma once
 
+#include <vector>
+
 #include "platform/window/WindowCanvas.h"
 
 struct SDL_Window;
@@ -21,18 +23,35 @@ class FormCanvas : public WindowCanvas {
     void clearClip() override { clipped = false; }
     bool hasClip() const override { return clipped; }
     void draw(int x, int y, const PixelRows& picture) override;
+    // Compares with the picture the last drawChanged put on the same rectangle.
+    void drawChanged(int x, int y, const PixelRows& picture) override;
     // Fills the client area (inside the clip) with one colour, 0x00BBGGRR.
     void fill(int colour);
+    // The designed rectangle the last draw or fill put on the screen, and how many did.
+    const Rect& lastShown() const { return shown; }
+    int showCount() const { return shows; }
 
   private:
     bool area(int x, int y, int w, int h, Rect& out) const;
     // Puts the designed rectangle, scaled, on the screen.
     void present(const Rect& touched);
+    // Copies the part `touched` of the picture at (x, y) to the surface and shows it.
+    void copy(int x, int y, const PixelRows& picture, const Rect& touched);
+    // Cuts `touched` down to the pixels that differ from the kept picture; false when none.
+    bool changedPart(int x, int y, const PixelRows& picture, Rect& touched) const;
+    void keep(int x, int y, const PixelRows& picture, const Rect& touched, const void* surface);
 
     ::SDL_Window* window;
     int scale;
     Rect clip;
     bool clipped = false;
+    Rect shown;
+    int shows = 0;
+    // What drawChanged last put on the surface: the rectangle, the rows of the picture in it
+    // (three bytes a pixel) and the surface; an empty rectangle once anything drew over it.
+    Rect keptArea;
+    std::vector<unsigned char> kept;
+    const void* keptSurface = nullptr;
 };
 
 }  // namespace platform

@@ -24,6 +24,10 @@ class WindowCanvas {
     // Copies the picture with its top-left pixel at (x, y) of the client area, cut to the
     // clip and to the window, and shows that rectangle at once.
     virtual void draw(int x, int y, const PixelRows& picture) = 0;
+    // The same for a picture that is mostly what the window shows already (the next frame of
+    // an animation): only the smallest rectangle holding every pixel that differs is copied and
+    // shown, and nothing when none does. Where the window cannot tell, it draws it all.
+    virtual void drawChanged(int x, int y, const PixelRows& picture) { draw(x, y, picture); }
 };
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include "app/TFmain.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -295,4 +296,39 @@ TEST_F(TFmainTest, LayoutPlacesTheThirteenControlsAndTheLink) {
               std::vector<int>({223, 237, 618}));
     EXPECT_TRUE(pointInRect(309, 237, link));
     EXPECT_FALSE(pointInRect(309, 238, link));
+}
+
+// Stopped with nothing moving, the main loop sleeps until something happens. Once the frame
+// the layout left is shown, only a timer comes, three times: each firing makes one pass, and
+// none of them draws a dial frame. Bubbles move the dial, and each pass then brings a frame, as
+// a change while stopped asks for one.
+TEST_F(TFmainTest, StoppedAndStillTheLoopPassesOnlyForEventsAndDrawsNoFrame) {
+    form->show();
+    int fired = 0, last = INT_MAX;
+    platform::Timer timer;
+    timer.setInterval(20);
+    timer.setHandler([&] {
+        if (++fired == last) c().closeRequested = true;
+    });
+    do
+        form->loopPass();
+    while (form->msUntilLoopWork() != UINT32_MAX);
+    const std::uint64_t passes = form->loopPasses, frames = module->dial.framesComposed;
+    last = fired + 3;
+    while (!c().closeRequested) form->loopPass();
+    EXPECT_EQ(form->loopPasses - passes, 3u);
+    EXPECT_EQ(module->dial.framesComposed, frames);
+    EXPECT_EQ(form->msUntilLoopWork(), 0u) << "a close is not waited for";
+    c().closeRequested = false;
+    timer.setEnabled(false);
+    form->FormKeyDown(vk::digit0 + 3, 0);
+    EXPECT_NE(form->msUntilLoopWork(), UINT32_MAX) << "the new count is drawn";
+    m().bubbles = true;
+    const std::uint64_t moving = form->loopPasses;
+    while (module->dial.framesComposed < frames + 3 && form->loopPasses < moving + 9) {
+        EXPECT_LE(form->msUntilLoopWork(), BeatDial::frameInterval + 1);
+        form->loopPass();
+    }
+    // The first pass may come within 15 ms of the last frame time and so draw nothing.
+    EXPECT_LE(form->loopPasses - moving, 4u);
 }

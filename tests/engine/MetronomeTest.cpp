@@ -201,6 +201,33 @@ TEST_F(MetronomeTest, TempoChangeSwitchesAtHalfABeatOnTheSameGrid) {
     EXPECT_EQ(audio.sounds.top, 0);
 }
 
+// The main loop sleeps until the switch's window opens, read from the play position, while the
+// device mixes 10 ms requests: one wake-up, and the new bar takes over on the same beat grid,
+// from the mapped sample, as a loop polling every frame would have it.
+TEST_F(MetronomeTest, SleepingUntilTheSwitchWindowLandsTheSwitchOnTheMappedSample) {
+    start();
+    play(26000);  // beat 1.18
+    setBpm(150);
+    m->rebuild = true;
+    EXPECT_EQ(m->msUntilTickWork(), 0u) << "a requested bar is rendered at once";
+    m->tick();
+    const Samples newBar = bar();
+    int passes = 0;
+    while (m->pending && ++passes < 20) {
+        const std::uint32_t ms = m->msUntilTickWork();
+        ASSERT_NE(ms, UINT32_MAX);
+        play(static_cast<int>(std::ceil(ms * 44.1 / 441)) * 441);
+        m->tick();
+    }
+    EXPECT_EQ(passes, 1);
+    const int at = static_cast<int>(out.size());  // 26000 + 17 requests = 33497
+    EXPECT_GE(at, 33075) << "not before the old bar's 1.5";
+    EXPECT_LE(at, 38587) << "nor after its 1.75";
+    play(70560);
+    expectLoop(at, newBar, at * 4 / 5);
+    EXPECT_EQ(m->msUntilTickWork(), UINT32_MAX) << "nothing left to do";
+}
+
 // With an output that holds 40 ms before the ear, the dial's position trails the mixer by that
 // much (and shows no beat until the start is heard), while the switch still lands on the
 // mixer's own sample, exactly where it lands without latency.

@@ -177,6 +177,7 @@ TEST_F(TFshadeMenuTest, ClickReturnsTheEntryAndResetsThePosition) {
     EXPECT_EQ(menuPosition.x, -1);
     EXPECT_EQ(menuPosition.y, -1);
     EXPECT_GE(idleCalls, 4);
+    EXPECT_FALSE(menu.timer.enabled()) << "a hidden menu wakes nothing";
     EXPECT_EQ(menu.left(), 200);
     EXPECT_EQ(menu.top(), 150);
 }

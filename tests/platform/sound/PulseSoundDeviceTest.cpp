@@ -251,12 +251,12 @@ TEST_F(PulseSoundDeviceTest, DefaultDeviceIsTheServerUnlessSdlIsForcedOrNoServer
 }  // namespace
 
 TEST(PulseSoundDeviceLatency, EnvironmentAsksForTenToTwoHundredMilliseconds) {
-    const std::pair<const char*, int> cases[] = {{"", 40},   {"25", 25},  {"5", 10},   {"500", 200},
-                                                 {"-3", 10}, {"abc", 40}, {"30ms", 40}};
+    const std::pair<const char*, int> cases[] = {{"", 80},   {"25", 25},  {"5", 10},   {"500", 200},
+                                                 {"-3", 10}, {"abc", 80}, {"30ms", 80}};
     for (const auto& [text, expected] : cases) {
         ::setenv("BREVANT_LATENCY_MS", text, 1);
         EXPECT_EQ(PulseSoundDevice::latencyFromEnvironment(), expected) << text;
     }
     ::unsetenv("BREVANT_LATENCY_MS");
-    EXPECT_EQ(PulseSoundDevice::latencyFromEnvironment(), 40);
+    EXPECT_EQ(PulseSoundDevice::latencyFromEnvironment(), 80);
 }

@@ -8,7 +8,12 @@
 #include <vector>
 
 #include <csignal>
+#include <cstdint>
+#include <thread>
 
+#include <unistd.h>
+
+#include "platform/system/Clock.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/window/Application.h"
 #include "platform/window/Cursor.h"
@@ -360,6 +365,18 @@ TEST_F(FormTest, QuitSignalsEndTheLoopThroughFormCloseQuery) {
     }
 }
 
+// A loop waiting for input without end still hears a quit signal, whichever thread it lands on.
+TEST_F(FormTest, AQuitSignalEndsAWaitWithoutEnd) {
+    platform::catchQuitSignals();
+    std::thread sender([] {
+        platform::sleepMilliseconds(50);
+        kill(getpid(), SIGTERM);
+    });
+    app.waitForMessages(UINT32_MAX);
+    sender.join();
+    EXPECT_TRUE(platform::takeQuitSignal());
+}
+
 TEST_F(FormTest, ExceptionEscapingAHandlerIsShownAndEndsTheLoop) {
     ThrowingForm main;
     app.setTitle("Brevant");
@@ -448,6 +465,39 @@ TEST_F(ScaledFormTest, EveryDesignedPixelIsATwoByTwoBlockCutToTheDesignedClipAnd
     EXPECT_EQ(TestInput::windowPixel(form, 6, 7), 0x102030);
     EXPECT_EQ(TestInput::windowPixel(form, 5, 8), 0x102030);
     EXPECT_EQ(TestInput::windowPixel(form, 1, 4), 0x102030);
+}
+
+// The next frame of an animation goes out as the rectangle around its changed pixels: nothing
+// for an equal frame, two pixels' bounds for a frame with two changes. A plain draw over the
+// same place (a repaint of the window) makes the next frame go out whole.
+TEST_F(ScaledFormTest, DrawChangedShowsOnlyTheRectangleAroundThePixelsThatDiffer) {
+    RecordingForm form;
+    form.setClientSize(40, 30);
+    form.show();
+    app.processMessages();
+    makePicture();
+    auto& canvas = static_cast<platform::FormCanvas&>(form.canvas());
+    const auto lastShown = [&] {
+        const platform::Rect r = canvas.lastShown();
+        return std::vector<int>({r.Left, r.Top, r.Right, r.Bottom});
+    };
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10});
+    EXPECT_EQ(lastShown(), std::vector<int>({5, 5, 15, 15})) << "the first goes out whole";
+    const int shows = canvas.showCount();
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10});
+    EXPECT_EQ(canvas.showCount(), shows) << "an equal frame is not shown";
+    rows[4][3 * 3] ^= 1;         // (3, 4)
+    rows[6][3 * 7 + 2] ^= 0x80;  // (7, 6)
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10});
+    EXPECT_EQ(canvas.showCount(), shows + 1);
+    EXPECT_EQ(lastShown(), std::vector<int>({8, 9, 13, 12}));
+    EXPECT_EQ(TestInput::windowPixel(form, 2 * 12 + 1, 2 * 11 + 1), pictureColour(7, 6) ^ 0x80);
+    canvas.setClip({0, 0, 6, 6});
+    canvas.draw(0, 0, {rows.data(), 10, 10});
+    canvas.clearClip();
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10});
+    EXPECT_EQ(lastShown(), std::vector<int>({5, 5, 15, 15}));
+    EXPECT_EQ(TestInput::windowPixel(form, 2 * 5, 2 * 5), pictureColour(0, 0));
 }
 
 TEST_F(ScaledFormTest, MousePositionsAreWindowPixelsHalvedAndRoundedDown) {
