@@ -54,6 +54,7 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     dark = true;
     loadSamples();
     audio.init(this, 2);
+    matchSamplesToDevice();
     idleHook = [this] { module.dial.paint(false); };
     pageName() = "brevant.html";
 }
@@ -70,6 +71,13 @@ void TFmain::loadSamples() {
     for (int slot = 0; slot < 4; ++slot)
         loadWavSamples(findSampleFile(Metronome::sampleFileNames[slot]),
                        module.metronome.samples[slot]);
+}
+
+// The samples are made at 44100 Hz; a device at another rate (JACK's, often 48000) gets them
+// converted once here, so that each click keeps its length and pitch.
+void TFmain::matchSamplesToDevice() {
+    for (Llist<unsigned char>& list : module.metronome.samples)
+        resampleWavSamples(list, Metronome::SampleRate, audio.sampleRate());
 }
 
 void TFmain::timerTimer() {

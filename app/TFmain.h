@@ -60,6 +60,7 @@ class TFmain : public platform::Form {
     void drawDialFrameAndLink();
     void addControls();
     void loadSamples();
+    void matchSamplesToDevice();
     void beatsChanged(int before);
 
     Wmain& module;

@@ -52,6 +52,7 @@ Metronome::Metronome(AudioEngine& audio) : Metronome(audio, SettingsPlace::stand
 Metronome::Metronome(AudioEngine& audio, const SettingsPlace& place)
     : header("Orvelle Settings"),
       path(place.path),
+      rate(SampleRate),
       barLength(1),
       barBeats(0),
       oldBarLength(1),
@@ -81,6 +82,7 @@ void Metronome::setDefaults() {
     animateBeatChange = true;
     bubbles = false;
     white = true;
+    midiClock = true;
 }
 
 void Metronome::exchange() {
@@ -93,6 +95,7 @@ void Metronome::exchange() {
     exchangeBool("animateBeatChange", animateBeatChange);
     exchangeBool("bubbles", bubbles);
     exchangeBool("white", white);
+    exchangeBool("midiClock", midiClock);
 }
 
 void Metronome::loadSettings() {
@@ -161,11 +164,12 @@ double Metronome::gain() const {
 // end result is truncated; the product often lands a hair below a whole number, and the sample
 // it loses is part of the bar's expected length.
 void Metronome::renderBar() {
+    rate = audio.sampleRate();
     beats = clampInt(beats, 0, 9);
     barBeats = beats == 0 ? 1 : beats;
     long double length = 60.0L / static_cast<long double>(bpm());
     length = length * static_cast<long double>(barBeats);
-    length = length * static_cast<long double>(SampleRate);
+    length = length * static_cast<long double>(rate);
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
     if (sound >= 2)
@@ -193,9 +197,9 @@ void Metronome::renderSampleBeat(int start, int maxBytes, bool accented) {
 // is rounded to double and the values to float where they are stored.
 void Metronome::renderSynthBeat(int start, bool accented) {
     const Click& click = clicks[sound];
-    const int n = static_cast<int>(click.seconds * SampleRate);
+    const int n = static_cast<int>(click.seconds * rate);
     const double h = 1.0 / n;
-    const double w = 2.0 * std::numbers::pi / SampleRate;
+    const double w = 2.0 * std::numbers::pi / rate;
     const long double frequency = click.frequency * (accented ? 2 : 1);
     const double g = accented ? click.accentGain : click.normalGain;
     const int end = std::min(n, barLength - start);
@@ -237,6 +241,12 @@ void Metronome::restart() {
     AudioEngine::Lock lock(audio);
     startFrame = audio.mixedFrames();
     audio.playSound(0, gain(), 0.0, 1.0, true);
+    markClock(0);
+}
+
+// The clock follows the given sound, 24 pulses a beat; without midiClock it stays silent.
+void Metronome::markClock(int sound) {
+    audio.setClockSound(midiClock ? sound : -1, barBeats * clockPulsesPerBeat);
 }
 
 void Metronome::tick() {
@@ -282,6 +292,7 @@ void Metronome::switchIfPending() {
     audio.playSound(1, 0.0, 0.0, 1.0, true);
     audio.setPlayPosition(1, 2u * mappedSample(mappedPosition(p)));
     audio.setSoundVolume(1, gain());
+    markClock(1);
     audio.releaseSound(0);
     pending = false;
 }
