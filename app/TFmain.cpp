@@ -10,6 +10,7 @@
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
+#include "platform/sound/SoundDevice.h"
 #include "platform/system/Clock.h"
 #include "platform/window/Application.h"
 #include "platform/window/Screen.h"
@@ -94,6 +95,7 @@ void TFmain::loopPass() {
     platform::Application& application = platform::Application::instance();
     application.processMessages();
     Metronome& metronome = module.metronome;
+    followTransport();
     metronome.tick();
     module.dial.paint(false);
     platform::sleepMilliseconds(metronome.pending ? 1 : 5);
@@ -229,6 +231,27 @@ void TFmain::beatsChanged(int before) {
     if (m.running) m.rebuild = true;
 }
 
+// The transport may start or stop the metronome and change its tempo and beats: the controls
+// and the dial show it as if the user had done it.
+void TFmain::followTransport() {
+    Metronome& m = module.metronome;
+    const int beatsBefore = m.shownBeats();
+    const double tempoBefore = m.tempo;
+    const bool runningBefore = m.running;
+    if (!m.syncToTransport()) return;
+    ShadeUI& c = module.mainContainer;
+    if (m.tempo != tempoBefore) c.refreshBound(&m.tempo);
+    if (m.running != runningBefore) c.refreshBound(&m.running);
+    module.dial.previousBeats = beatsBefore;
+    if (m.shownBeats() != beatsBefore) module.dial.beatChangeTime = platform::clockMilliseconds();
+}
+
+// The entry for the transport is there only while the device has one (JACK's).
+bool TFmain::hasTransport() const {
+    platform::SoundTransport transport;
+    return audio.transport(transport);
+}
+
 void TFmain::setBeats(int digit) {
     Metronome& m = module.metronome;
     const int before = m.shownBeats();
@@ -297,6 +320,8 @@ Llist<AnsiString> TFmain::menuItems() const {
     Llist<AnsiString> items;
     items.add(AnsiString(m.beatNumbers ? "#" : "") + "Show Beat Numbers");
     items.add(AnsiString(m.white ? "#" : "") + "White Model");
+    if (hasTransport())
+        items.add(AnsiString(m.followTransport ? "#" : "") + "Follow JACK Transport");
     items.add("-Hot Keys...");
     items.add("Specifications...");
     items.add("About...");
@@ -328,6 +353,8 @@ void TFmain::menuHandler() {
 void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
+    // Without the transport's entry the entries after it move up one.
+    if (index >= 2 && !hasTransport()) index++;
     switch (index) {
         case 0: m.beatNumbers = !m.beatNumbers; break;
         case 1:
@@ -335,13 +362,14 @@ void TFmain::runMenuCommand(int index) {
             buildLayout();
             FormPaint();
             break;
-        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 3: c.showShadeDialog(featureLines(), false, false); break;
-        case 4:
+        case 2: m.followTransport = !m.followTransport; break;
+        case 3: c.showShadeDialog(hotKeyLines(), false, false); break;
+        case 4: c.showShadeDialog(featureLines(), false, false); break;
+        case 5:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5: c.openWebPage(""); break;
-        case 6: c.closeRequested = true; break;
+        case 6: c.openWebPage(""); break;
+        case 7: c.closeRequested = true; break;
         default: break;
     }
 }

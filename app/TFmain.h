@@ -61,6 +61,8 @@ class TFmain : public platform::Form {
     void addControls();
     void loadSamples();
     void matchSamplesToDevice();
+    void followTransport();
+    bool hasTransport() const;
     void beatsChanged(int before);
 
     Wmain& module;

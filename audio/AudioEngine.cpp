@@ -173,6 +173,12 @@ void AudioEngine::setClockSound(int index, int pulsesPerLoop) {
     state.device->setClockBuffer(buffer, pulsesPerLoop);
 }
 
+bool AudioEngine::transport(platform::SoundTransport& out) {
+    if (!state.initialized) return false;
+    Lock lock(*this);
+    return state.device->readTransport(out);
+}
+
 std::uint64_t AudioEngine::mixedFrames() {
     return state.initialized ? state.device->framesMixed() : 0;
 }

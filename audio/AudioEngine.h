@@ -9,7 +9,8 @@
 
 namespace platform {
 class SoundDevice;
-}
+struct SoundTransport;
+}  // namespace platform
 
 // Opens the output device, turns blocks of 16-bit mono samples into sounds, plays them with
 // volume, pan, pitch and looping, and reads and moves their play cursors. A sound is addressed by
@@ -59,6 +60,9 @@ class AudioEngine {
     // `pulsesPerLoop` pulses per loop; an index of no sound ends the clock. Call it under the same
     // Lock as the play or switch it belongs to, so that the clock moves on the same frame.
     void setClockSound(int index, int pulsesPerLoop);
+    // The device's transport (JACK's); false when it has none. Read it under a Lock together
+    // with mixedFrames.
+    bool transport(platform::SoundTransport& out);
     // Output frames mixed since init, and how many of them are not heard yet; 0 without a device.
     // Read them under one Lock so that they belong together.
     std::uint64_t mixedFrames();

@@ -10,6 +10,7 @@
 
 #include "audio/AudioEngine.h"
 #include "base/Log_.h"
+#include "platform/sound/SoundDevice.h"
 #include "platform/system/Files.h"
 
 namespace {
@@ -83,6 +84,7 @@ void Metronome::setDefaults() {
     bubbles = false;
     white = true;
     midiClock = true;
+    followTransport = false;
 }
 
 void Metronome::exchange() {
@@ -96,6 +98,7 @@ void Metronome::exchange() {
     exchangeBool("bubbles", bubbles);
     exchangeBool("white", white);
     exchangeBool("midiClock", midiClock);
+    exchangeBool("followTransport", followTransport);
 }
 
 void Metronome::loadSettings() {
@@ -240,8 +243,37 @@ void Metronome::restart() {
     // output may take its first frames at once).
     AudioEngine::Lock lock(audio);
     startFrame = audio.mixedFrames();
+    alignToTransport();
     audio.playSound(0, gain(), 0.0, 1.0, true);
     markClock(0);
+}
+
+// Following a timebase master, the bar starts where the master's bar starts: it begins at the
+// frames the master's bar is in already.
+void Metronome::alignToTransport() {
+    platform::SoundTransport t;
+    if (!followTransport || !audio.transport(t) || !t.hasBarBeat || !t.rolling) return;
+    const std::int64_t since = static_cast<std::int64_t>(startFrame) - t.barStartFrame;
+    const std::int64_t position = ((since % barLength) + barLength) % barLength;
+    audio.setPlayPosition(0, 2u * static_cast<std::uint32_t>(position));
+}
+
+bool Metronome::syncToTransport() {
+    platform::SoundTransport t;
+    if (!followTransport || !audio.transport(t)) return false;
+    bool changed = false;
+    if (t.hasBarBeat) {
+        const int wantedBpm = clampInt(static_cast<int>(std::lround(t.beatsPerMinute)), 40, 240);
+        const int wantedBeats = clampInt(t.beatsPerBar, 1, 9);
+        changed = wantedBpm != bpm() || wantedBeats != shownBeats();
+        tempo = changed ? (wantedBpm - 40) / 200.0 : tempo;
+        beats = changed ? wantedBeats : beats;
+        if (changed && running) rebuild = true;
+    }
+    if (t.rolling == running) return changed;
+    running = t.rolling;
+    restart();
+    return true;
 }
 
 // The clock follows the given sound, 24 pulses a beat; without midiClock it stays silent.

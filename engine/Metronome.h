@@ -53,7 +53,8 @@ class Metronome : public TextStream {
     bool animateBeatChange;
     bool bubbles;
     bool white;
-    bool midiClock;  // the device's clock output (JACK's MIDI clock) follows the bar
+    bool midiClock;        // the device's clock output (JACK's MIDI clock) follows the bar
+    bool followTransport;  // start, stop, tempo and bar follow the device's transport (JACK's)
 
     // Reads the settings from their standard place.
     explicit Metronome(AudioEngine& audio);
@@ -82,6 +83,9 @@ class Metronome : public TextStream {
     void restart();
     // One pass of the main loop: renders a requested bar, switches a pending one in.
     void tick();
+    // With followTransport: starts and stops with the device's transport, and takes a timebase
+    // master's tempo and beats per bar. True when running, tempo or beats changed.
+    bool syncToTransport();
     void rebuildIfRequested();
     void switchIfPending();
     // The position in beats within the sounding bar that is being heard now, 0 <= value < its
@@ -118,6 +122,7 @@ class Metronome : public TextStream {
     void renderSampleBeat(int start, int maxBytes, bool accented);
     void renderSynthBeat(int start, bool accented);
     void markClock(int sound);
+    void alignToTransport();
     double mappedPosition(double oldPosition) const;
     std::uint32_t mappedSample(double position) const;
 };

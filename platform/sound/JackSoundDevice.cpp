@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -252,6 +253,7 @@ void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint
         return;
     }
     catchUp();
+    queryTransport();
     sendClock(midi, clockVoice, clockPulses, frames);
     for (std::uint32_t offset = 0; offset < frames; offset += chunkFrames) {
         const int n = static_cast<int>(std::min<std::uint32_t>(chunkFrames, frames - offset));
@@ -289,6 +291,30 @@ void JackSoundDevice::catchUp() {
         mix(scratch, n);
         framesBehind -= static_cast<std::uint64_t>(n);
     }
+}
+
+// The master's position is that of this period's first frame, which is the next frame the mixer
+// mixes: its bar began as many frames before as its beats and ticks into the bar take.
+void JackSoundDevice::queryTransport() {
+    jack_position_t position{};
+    const jack_transport_state_t state = jack_transport_query(client, &position);
+    transport.rolling = state == JackTransportRolling;
+    transport.hasBarBeat = (position.valid & JackPositionBBT) != 0 &&
+                           position.beats_per_minute > 0.0 && position.beats_per_bar >= 1.0f &&
+                           position.ticks_per_beat > 0.0 && position.beat >= 1;
+    if (!transport.hasBarBeat) return;
+    transport.beatsPerMinute = position.beats_per_minute;
+    transport.beatsPerBar = static_cast<int>(position.beats_per_bar);
+    const double beatsIntoBar = (position.beat - 1) + position.tick / position.ticks_per_beat;
+    const double framesIntoBar = beatsIntoBar * 60.0 / position.beats_per_minute * outputRate;
+    transport.barStartFrame = static_cast<std::int64_t>(framesMixed()) -
+                              static_cast<std::int64_t>(std::llround(framesIntoBar));
+}
+
+bool JackSoundDevice::readTransport(SoundTransport& out) {
+    if (!connected()) return false;
+    out = transport;
+    return true;
 }
 
 void JackSoundDevice::keepShadow() {

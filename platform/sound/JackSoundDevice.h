@@ -51,6 +51,7 @@ class JackSoundDevice : public SoundDevice {
     int latencyFrames() override;
     void service() override;
     void setClockBuffer(SoundBuffer* buffer, int pulsesPerLoop) override;
+    bool readTransport(SoundTransport& out) override;
 
     // What the device knows of itself, for tests and measurements.
     unsigned xruns() const { return xrunCount.load(); }
@@ -85,6 +86,8 @@ class JackSoundDevice : public SoundDevice {
     int clockPulses = 0;
     bool clockRunning = false;
 
+    SoundTransport transport;  // written by the process callback under the lock
+
     std::atomic<unsigned> xrunCount{0};
     std::atomic<unsigned> missedCount{0};
     std::atomic<bool> serverGone{false};
@@ -104,6 +107,7 @@ class JackSoundDevice : public SoundDevice {
     void mixShadow(float* left, float* right, void* midi, std::uint32_t frames);
     void catchUp();
     void keepShadow();
+    void queryTransport();
     void sendClock(void* midi, const SoundVoice* voice, int pulses, std::uint32_t frames);
     void toPorts(float* left, float* right, std::uint32_t offset, int frames) const;
 

@@ -13,6 +13,17 @@ namespace platform {
 
 class SoundBuffer;
 
+// The transport of a device that has one (JACK's), as the last period saw it.
+struct SoundTransport {
+    bool rolling = false;
+    // A timebase master gives the tempo, the beats per bar and where its bar began.
+    bool hasBarBeat = false;
+    double beatsPerMinute = 0.0;
+    int beatsPerBar = 0;
+    // The mixer frame (as framesMixed counts) where the master's current bar began.
+    std::int64_t barStartFrame = 0;
+};
+
 // The device's operations come in the order a program opens sound: create the interface, set the
 // cooperative level, create the primary buffer (the output), set its format, then create sound
 // buffers. The output runs from the moment its format is set. The derived devices decide where
@@ -94,6 +105,8 @@ class SoundDevice {
     // the clock to another buffer under the same lock as the switch keeps it on the same frame.
     // Call it with the lock held. Other devices have no such output.
     virtual void setClockBuffer(SoundBuffer* /*buffer*/, int /*pulsesPerLoop*/) {}
+    // The device's transport, with the lock held; false for a device without one.
+    virtual bool readTransport(SoundTransport& /*out*/) { return false; }
 
     // The device's messages (which output opened and how, losses, recoveries, underruns), oldest
     // first: copies one into `out` and returns true, or returns false when there is none.

@@ -131,7 +131,8 @@ std::string settingsFile(const std::string& tempo, const std::string& beats, int
            "\r\nsound=" + std::to_string(sound) +
            "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
            "bubbles=false\r\nwhite=" +
-           (white ? "true" : "false") + "\r\nmidiClock=true\r\n</Orvelle Settings>\r\n";
+           (white ? "true" : "false") +
+           "\r\nmidiClock=true\r\nfollowTransport=false\r\n</Orvelle Settings>\r\n";
 }
 
 }  // namespace e2e

@@ -18,6 +18,7 @@ namespace {
 using testsupport::BusyProcesses;
 using testsupport::JackRecorder;
 using testsupport::JackServer;
+using testsupport::JackTimebaseMaster;
 using testsupport::MidiByte;
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
@@ -174,6 +175,46 @@ TEST_F(JackTest, ProgramLivesThroughAServerRestartAndPlaysAgainWithinTwoSeconds)
     EXPECT_NE(log.find("JACK server lost"), std::string::npos) << log;
     EXPECT_NE(log.find("sound back"), std::string::npos) << log;
     quitWithEscape();
+}
+
+// With followTransport on, a timebase master at 90 BPM in 3/4 starts the program, which plays
+// three beats a bar at 90 BPM (32000 frames a beat) on the master's beats, the accent on its bar
+// starts, and stops when the transport stops.
+TEST_F(JackTest, FollowsATimebaseMastersTransportTempoAndBars) {
+    std::string settings = settingsFile();
+    settings.replace(settings.find("followTransport=false"), 21, "followTransport=true");
+    app.writeFile("settings.cfg", settings);
+    JackTimebaseMaster master(90.0, 3);
+    ASSERT_TRUE(master.start());
+    startToMainWindow();
+    JackRecorder recorder(10);
+    ASSERT_TRUE(recorder.start());
+    pause(500);
+    master.roll();
+    pause(6000);
+    master.halt();
+    pause(1000);
+    recorder.stop();
+    quitWithEscape();
+
+    const long zero = recorder.transportZero();
+    const long stopped = recorder.transportStopped();
+    ASSERT_GE(zero, 0);
+    ASSERT_GT(stopped, zero);
+    // The first click may begin within a beat the program joined late; every later one lies on
+    // the master's beats.
+    std::vector<Click> clicks = clicksOf(recorder);
+    ASSERT_GE(clicks.size(), 8u);
+    clicks.erase(clicks.begin());
+    for (std::size_t i = 0; i < clicks.size(); ++i) {
+        EXPECT_EQ((clicks[i].start - zero) % 32000, 0) << "click " << i;
+        EXPECT_EQ(clicks[i].crossings > 22, (clicks[i].start - zero) % 96000 == 0) << "click " << i;
+    }
+    EXPECT_LT(clicks.front().start - zero, 2 * 32000) << "started with the roll";
+    EXPECT_LT(clicks.back().start, stopped + 4800) << "stopped with the transport";
+    EXPECT_GT(clicks.back().start, stopped - 32000 - 4800) << "played until it stopped";
+    EXPECT_NE(app.readFile("settings.cfg").find("tempo=0.25\r\nvolume=0.5\r\nbeats=3"),
+              std::string::npos);
 }
 
 }  // namespace

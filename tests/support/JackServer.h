@@ -144,6 +144,10 @@ class JackRecorder {
     std::vector<MidiByte> midiBytes() const {
         return {midi.begin(), midi.begin() + static_cast<long>(midiUsed.load())};
     }
+    // The recorder's frame of the transport's frame 0 when it first rolled, and the frame where
+    // it was first seen stopped after that; -1 while not seen.
+    long transportZero() const { return rollZero.load(); }
+    long transportStopped() const { return stopFrame.load(); }
 
   private:
     jack_client_t* client = nullptr;
@@ -153,6 +157,8 @@ class JackRecorder {
     std::vector<MidiByte> midi;
     std::atomic<std::size_t> used{0};
     std::atomic<std::size_t> midiUsed{0};
+    std::atomic<long> rollZero{-1};
+    std::atomic<long> stopFrame{-1};
     std::uint64_t frames = 0;
 
     static int onProcess(jack_nframes_t n, void* self) {
@@ -176,7 +182,68 @@ class JackRecorder {
             m++;
         }
         midiUsed.store(m);
+        noteTransport();
         frames += n;
+    }
+
+    void noteTransport() {
+        jack_position_t position{};
+        const bool rolling = jack_transport_query(client, &position) == JackTransportRolling;
+        if (rolling && rollZero.load() < 0)
+            rollZero.store(static_cast<long>(frames) - static_cast<long>(position.frame));
+        if (!rolling && rollZero.load() >= 0 && stopFrame.load() < 0)
+            stopFrame.store(static_cast<long>(frames));
+    }
+};
+
+// The timebase master of the transport at a fixed tempo and metre (jack_transport keeps 4/4):
+// bar, beat and tick follow from the transport's frame alone.
+class JackTimebaseMaster {
+  public:
+    JackTimebaseMaster(double beatsPerMinute, int beatsPerBar)
+        : bpm(beatsPerMinute), perBar(beatsPerBar) {}
+    ~JackTimebaseMaster() {
+        if (client != nullptr) jack_client_close(client);
+    }
+    JackTimebaseMaster(const JackTimebaseMaster&) = delete;
+    JackTimebaseMaster& operator=(const JackTimebaseMaster&) = delete;
+
+    // Becomes the master with the transport stopped at frame 0.
+    bool start() {
+        jack_status_t status{};
+        client = jack_client_open("master", JackNoStartServer, &status);
+        if (client == nullptr) return false;
+        if (jack_set_timebase_callback(client, 0, &JackTimebaseMaster::onTimebase, this) != 0)
+            return false;
+        if (jack_activate(client) != 0) return false;
+        jack_transport_stop(client);
+        return jack_transport_locate(client, 0) == 0;
+    }
+    void roll() { jack_transport_start(client); }
+    void halt() { jack_transport_stop(client); }
+
+  private:
+    jack_client_t* client = nullptr;
+    double bpm;
+    int perBar;
+
+    static void onTimebase(jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
+                           void* self) {
+        static_cast<JackTimebaseMaster*>(self)->place(position);
+    }
+
+    void place(jack_position_t* position) const {
+        const double beats = position->frame * bpm / (60.0 * position->frame_rate);
+        const auto whole = static_cast<long>(beats);
+        position->valid = JackPositionBBT;
+        position->beats_per_bar = static_cast<float>(perBar);
+        position->beat_type = 4.0f;
+        position->ticks_per_beat = 1920.0;
+        position->beats_per_minute = bpm;
+        position->bar = static_cast<std::int32_t>(whole / perBar + 1);
+        position->beat = static_cast<std::int32_t>(whole % perBar + 1);
+        position->tick = static_cast<std::int32_t>((beats - static_cast<double>(whole)) * 1920.0);
+        position->bar_start_tick = (position->bar - 1) * perBar * 1920.0;
     }
 };
 

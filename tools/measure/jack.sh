@@ -6,8 +6,9 @@
 #   tools/measure/jack.sh [work folder]     (build first: build/brevant)
 #
 # It starts a dummy JACK server of its own (48000 Hz, 256-frame periods, a server name of its
-# own), records brevant:left and right with jack_rec, and reads the xrun counts from the
-# program's own closing line. SOAK_SECONDS sets the long run (600).
+# own), records brevant:left with jackrecord (beside this script: a client in the server's graph,
+# which a loaded machine cannot starve as it can jack_rec's writer thread), and reads the xrun
+# counts from the program's own closing line. SOAK_SECONDS sets the long run (600).
 set -u
 BREVANT_BUILD=${BREVANT_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build}
 . "$(dirname "$0")/common.sh"
@@ -17,6 +18,7 @@ SOAK_SECONDS=${SOAK_SECONDS:-600}
 TICKS=$(getconf CLK_TCK)
 export JACK_DEFAULT_SERVER=brevant20-measure-$$
 g++ -O2 -std=c++20 -o "$WORK/clicks" "$BREVANT_ROOT/tools/measure/clicks.cpp" || exit 1
+g++ -O2 -std=c++20 -o "$WORK/jackrecord" "$BREVANT_ROOT/tools/measure/jackrecord.cpp" -ljack || exit 1
 
 SERVER_PID=
 BUSY_PIDS=
@@ -62,12 +64,9 @@ cpu_pair() {
         'BEGIN { printf "program %.2f %%, jackd %.2f %% of one core", 100 * a / t / s, 100 * b / t / s }'
 }
 
-# Beat intervals in frames of a 16-bit stereo WAV (its 44-byte header skipped), and how many
-# are not the given beat.
+# Beat intervals in frames of a recording, and how many are not the given beat.
 wrong_intervals() {
-    tail -c +45 "$1" >"$1.raw"
-    "$WORK/clicks" "$1.raw" | grep -v '^#' | awk -v beat="$2" 'NR > 1 { d = $1 - p; n++; if (d != beat) { w++; printf "  wrong interval %d: %d\n", n, d > "/dev/stderr" } } { p = $1 } END { printf "%d of %d intervals wrong\n", w, n }'
-    rm -f "$1.raw"
+    "$WORK/clicks" "$1" | grep -v '^#' | awk -v beat="$2" 'NR > 1 { d = $1 - p; n++; if (d != beat) { w++; printf "  wrong interval %d: %d\n", n, d > "/dev/stderr" } } { p = $1 } END { printf "%d of %d intervals wrong\n", w, n }'
 }
 
 start_desk || exit 1
@@ -96,10 +95,8 @@ soak_figures() {
     start_app_on_jack
     wait_main || return 1
     sleep 1
-    jack_rec -f "$WORK/soak.wav" -b 16 -d $((SOAK_SECONDS + 5)) brevant:left brevant:right \
-        >/dev/null 2>&1 &
+    "$WORK/jackrecord" "$SOAK_SECONDS" "$WORK/soak.raw" &
     local recorder=$!
-    sleep 0.5
     xdotool key space
     start_busy
     echo "soak: $SOAK_SECONDS s at 120 BPM with four busy processes; load during it:"
@@ -107,16 +104,15 @@ soak_figures() {
     echo "  $(uptime)"
     sleep "$((SOAK_SECONDS - SOAK_SECONDS / 2))"
     stop_busy
+    wait $recorder
     focus_main
     xdotool key space
     sleep 0.5
-    kill -INT $recorder 2>/dev/null
-    wait $recorder 2>/dev/null
     stop_app
-    echo "soak: $(wrong_intervals "$WORK/soak.wav" 24000 2>"$WORK/soak-wrong.txt")"
+    echo "soak: $(wrong_intervals "$WORK/soak.raw" 24000 2>"$WORK/soak-wrong.txt")"
     head -5 "$WORK/soak-wrong.txt"
     grep -E 'xrun|last state|closed' "$APP_DIR/output.log" | sed 's/^brevant: /log: /'
-    rm -rf "$APP_DIR" "$WORK/soak.wav"
+    rm -rf "$APP_DIR" "$WORK/soak.raw"
 }
 
 case "${ONLY:-all}" in
