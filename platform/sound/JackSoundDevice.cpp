@@ -284,13 +284,32 @@ void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint
 }
 
 // The voices advance by the frames the copies played, so that they stay on the server's clock;
-// what they mix meanwhile was heard already (or lost, when they changed) and is dropped.
+// what they mix meanwhile was heard already (or lost, when they changed) and is dropped. A voice
+// started meanwhile from its first sample (a start, not a switch, which lands within the bar)
+// sits that out and begins with this period, whole.
 void JackSoundDevice::catchUp() {
+    if (framesBehind == 0) return;
+    SoundVoice* held[shadowCapacity] = {};
+    int heldCount = 0;
+    for (SoundVoice* voice : voices()) {
+        if (heldCount == shadowCapacity || !startedMeanwhile(voice)) continue;
+        voice->playing = false;
+        held[heldCount++] = voice;
+    }
     while (framesBehind > 0) {
         const int n = static_cast<int>(std::min<std::uint64_t>(chunkFrames, framesBehind));
         mix(scratch, n);
         framesBehind -= static_cast<std::uint64_t>(n);
     }
+    for (int i = 0; i < heldCount; i++)
+        held[i]->playing = true;
+}
+
+bool JackSoundDevice::startedMeanwhile(const SoundVoice* voice) const {
+    if (!voice->playing || voice->position != 0 || voice->fraction != 0) return false;
+    for (int i = 0; i < shadowCapacity; i++)
+        if (shadowSource[i] == voice && shadow[i].playing) return false;
+    return true;
 }
 
 // The master's position is that of this period's first frame, which is the next frame the mixer
@@ -324,6 +343,7 @@ void JackSoundDevice::keepShadow() {
     for (int i = 0; i < shadowCapacity; i++) {
         const bool present = static_cast<std::size_t>(i) < list.size();
         shadow[i] = present ? *list[i] : SoundVoice{};
+        shadowSource[i] = present ? list[i] : nullptr;
         if (present && list[i] == clockVoice) shadowClock = i;
     }
     shadowValid.store(true);

@@ -74,6 +74,7 @@ class JackSoundDevice : public SoundDevice {
 
     // The copy of the voices the real-time thread mixes when it cannot take the lock.
     SoundVoice shadow[shadowCapacity];
+    const SoundVoice* shadowSource[shadowCapacity] = {};  // the voice each copy was taken of
     SoundMixer shadowMixer;
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
@@ -106,6 +107,7 @@ class JackSoundDevice : public SoundDevice {
     void mixLocked(float* left, float* right, void* midi, std::uint32_t frames);
     void mixShadow(float* left, float* right, void* midi, std::uint32_t frames);
     void catchUp();
+    bool startedMeanwhile(const SoundVoice* voice) const;
     void keepShadow();
     void queryTransport();
     void sendClock(void* midi, const SoundVoice* voice, int pulses, std::uint32_t frames);

@@ -51,10 +51,13 @@ class JackSoundDeviceTest : public ::testing::Test {
         beat->unlock();
     }
 
-    void play() {
+    // Starts the loop; holding the lock a while longer makes the start wait through periods
+    // mixed from the last state.
+    void play(int holdMs = 0) {
         device.lock();
         ASSERT_TRUE(beat->play(true));
         device.setClockBuffer(beat, 24);
+        pause(holdMs);
         device.unlock();
     }
 
@@ -63,14 +66,15 @@ class JackSoundDeviceTest : public ::testing::Test {
     SoundBuffer* beat = nullptr;
 };
 
-// The loop repeats on its exact frames, also while the window thread holds the lock for many
-// periods (the last state plays on); the clock starts on the first click's frame with 24
-// pulses a beat, each on its frame, and stops with the loop.
+// The loop starts whole although the lock was held across its start, and repeats on its exact
+// frames, also while the window thread holds the lock for many periods (the last state plays
+// on); the clock starts on the first click's frame with 24 pulses a beat, each on its frame, and
+// stops with the loop.
 TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHeld) {
     JackRecorder recorder(6);
     ASSERT_TRUE(recorder.start());
     pause(300);
-    play();
+    play(50);
     pause(1500);
     device.lock();
     pause(200);
@@ -83,8 +87,10 @@ TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHe
     recorder.stop();
     EXPECT_GT(device.missedLocks(), 10u);
 
-    const std::vector<long> clicks = onsets(recorder.recorded());
+    const std::vector<std::int16_t> track = recorder.recorded();
+    const std::vector<long> clicks = onsets(track);
     ASSERT_GE(clicks.size(), 6u);
+    EXPECT_EQ(track[clicks.front()], 1000) << "the first click begins with its first sample";
     for (std::size_t i = 1; i < clicks.size(); i++)
         EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
 
