@@ -177,6 +177,35 @@ TEST_F(JackTest, ProgramLivesThroughAServerRestartAndPlaysAgainWithinTwoSeconds)
     quitWithEscape();
 }
 
+// With followTransport on and no timebase master, the transport starts and stops the program,
+// which plays at its own tempo (120 BPM, 24000 frames a beat).
+TEST_F(JackTest, WithoutATimebaseMasterStartsAndStopsWithTheTransportAtItsOwnTempo) {
+    std::string settings = settingsFile();
+    settings.replace(settings.find("followTransport=false"), 21, "followTransport=true");
+    app.writeFile("settings.cfg", settings);
+    startToMainWindow();
+    JackRecorder recorder(8);
+    ASSERT_TRUE(recorder.start());
+    pause(1000);
+    recorder.roll();
+    pause(3000);
+    recorder.halt();
+    pause(1500);
+    recorder.stop();
+    quitWithEscape();
+
+    const long rolled = recorder.transportZero();
+    const long stopped = recorder.transportStopped();
+    ASSERT_GT(rolled, 0);
+    const std::vector<Click> clicks = clicksOf(recorder);
+    ASSERT_GE(clicks.size(), 5u);
+    EXPECT_GE(clicks.front().start, rolled) << "nothing before the roll";
+    EXPECT_LT(clicks.front().start, rolled + kBeat120) << "started with the roll";
+    for (std::size_t i = 1; i < clicks.size(); ++i)
+        EXPECT_EQ(clicks[i].start - clicks[i - 1].start, kBeat120) << "interval " << i;
+    EXPECT_LT(clicks.back().start, stopped + 4800) << "stopped with the transport";
+}
+
 // With followTransport on, a timebase master at 90 BPM in 3/4 starts the program, which plays
 // three beats a bar at 90 BPM (32000 frames a beat) on the master's beats, the accent on its bar
 // starts, and stops when the transport stops.

@@ -144,6 +144,10 @@ class JackRecorder {
     std::vector<MidiByte> midiBytes() const {
         return {midi.begin(), midi.begin() + static_cast<long>(midiUsed.load())};
     }
+    // Starts and stops the transport, as any client may without being its master.
+    void roll() { jack_transport_start(client); }
+    void halt() { jack_transport_stop(client); }
+
     // The recorder's frame of the transport's frame 0 when it first rolled, and the frame where
     // it was first seen stopped after that; -1 while not seen.
     long transportZero() const { return rollZero.load(); }

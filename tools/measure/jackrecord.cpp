@@ -48,10 +48,9 @@ int main(int argc, char** argv) {
     std::FILE* out = std::fopen(argv[2], "wb");
     if (out == nullptr) return 1;
     for (short s : samples) {
-        const unsigned char frame[4] = {static_cast<unsigned char>(s & 0xFF),
-                                        static_cast<unsigned char>((s >> 8) & 0xFF),
-                                        static_cast<unsigned char>(s & 0xFF),
-                                        static_cast<unsigned char>((s >> 8) & 0xFF)};
+        const unsigned char frame[4] = {
+            static_cast<unsigned char>(s & 0xFF), static_cast<unsigned char>((s >> 8) & 0xFF),
+            static_cast<unsigned char>(s & 0xFF), static_cast<unsigned char>((s >> 8) & 0xFF)};
         std::fwrite(frame, 1, 4, out);
     }
     return std::fclose(out) == 0 ? 0 : 1;
