@@ -142,9 +142,6 @@ void Application::processMessages() {
         while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
             if (event.type != pollMarker) dispatch(&event);
     }
-    // A hold on the pointer that could not be taken again (another client held the pointer at
-    // that moment) is tried again while the menu is open.
-    if (Form* popup = popupShowing()) popup->holdPointerIfLost();
     fireTimers();
     runPaints();
 }

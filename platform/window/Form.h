@@ -135,9 +135,6 @@ class Form {
     // Grabs the pointer again for a visible popup form: SDL lets every grab go when the focus
     // moves between windows.
     void holdPointer();
-    void holdPointerIfLost() {
-        if (!pointerGrabbed) holdPointer();
-    }
     // Applies the application's title and icon to the window.
     void applyTitle();
     void applyIcon();
