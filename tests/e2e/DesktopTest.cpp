@@ -115,10 +115,13 @@ class CompositingDesktop : public ::testing::Test {
         Clock::time_point first{}, last{};
         bool seen = false;
         const Clock::time_point end = Clock::now() + std::chrono::seconds(8);
-        while (Clock::now() < end && desk.waitForWindow(kSplashWidth, kSplashHeight, 0, &splash)) {
+        // Screenshots alone follow it: a query of the windows between them would make the
+        // moments it is seen fewer on a loaded machine. Once it has gone its frame is gone too.
+        while (Clock::now() < end) {
             const Clock::time_point before = Clock::now();
-            const Shot shot = desk.screenshot();
-            if (!splashPainted(shot, splash)) continue;
+            const bool painted = splashPainted(desk.screenshot(), splash);
+            if (!painted && seen) break;
+            if (!painted) continue;
             if (!seen) first = before;
             last = Clock::now();
             seen = true;
@@ -133,7 +136,7 @@ class CompositingDesktop : public ::testing::Test {
 };
 
 // One user's session: the splash, a drag of the title bar and a click on "+", the menu closed
-// by a press on the desktop and Play clicked next, a dialog closed and the space bar.
+// by a press outside it and Play clicked next, a dialog closed and the space bar.
 TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ASSERT_TRUE(app.start(desk));
     EXPECT_GE(watchSplash(), 1500);
@@ -162,7 +165,8 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
     EXPECT_EQ(menu.x, moved.x + 10);
     pause(300);
-    desk.click(60, 60);  // the empty desktop
+    // A press outside the menu, on the window's title bar: it closes the menu only.
+    desk.click(moved.x + 200, moved.y + 15);
     EXPECT_TRUE(desk.waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
     desk.click(moved.x + 300, moved.y + 262);  // Play
     pause(1600);

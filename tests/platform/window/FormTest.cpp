@@ -284,6 +284,26 @@ TEST_F(FormTest, FocusEventsGiveActivationAndDeactivate) {
     EXPECT_EQ(form.calls.back(), "deactivate");
 }
 
+// A compositor may take a new window's focus away before giving it, or never give it: only a
+// focus the window had since it was shown counts as lost.
+TEST_F(FormTest, OnlyAFocusTheWindowHadSinceItWasShownDeactivatesIt) {
+    RecordingForm form;
+    form.show();
+    TestInput::focusLost(form);
+    app.processMessages();
+    EXPECT_TRUE(form.calls.empty() || form.calls.back() != "deactivate");
+    TestInput::focusGained(form);
+    TestInput::focusLost(form);
+    app.processMessages();
+    EXPECT_EQ(form.calls.back(), "deactivate");
+    form.hide();
+    form.calls.clear();
+    form.show();
+    TestInput::focusLost(form);
+    app.processMessages();
+    EXPECT_TRUE(form.calls.empty() || form.calls.back() != "deactivate");
+}
+
 TEST_F(FormTest, CanvasDrawsBlueGreenRedRowsThroughTheClip) {
     RecordingForm form;
     form.setClientSize(40, 30);
