@@ -124,6 +124,7 @@ void JackSoundDevice::closeClient() {
 
 bool JackSoundDevice::startOutput() {
     period = static_cast<int>(jack_get_buffer_size(client));
+    cycleKnown = false;
     if (jack_activate(client) != 0) return false;
     connectToPlayback();
     lock();
@@ -257,12 +258,23 @@ void JackSoundDevice::process(std::uint32_t frames) {
     auto* right = static_cast<float*>(jack_port_get_buffer(audioPorts[1], frames));
     void* midi = jack_port_get_buffer(clockPort, frames);
     jack_midi_clear_buffer(midi);
+    countSkippedFrames(frames);
     if (!mutex.try_lock()) {
         mixShadow(left, right, midi, frames);
         return;
     }
     mixLocked(left, right, midi, frames);
     mutex.unlock();
+}
+
+// A period the server did not run us for (an xrun) is owed to the voices like one mixed from the
+// copy, so that the grid stays on the server's frames.
+void JackSoundDevice::countSkippedFrames(std::uint32_t frames) {
+    const std::uint32_t now = jack_last_frame_time(client);
+    const std::uint32_t skipped = now - nextCycle;
+    if (cycleKnown && skipped > 0 && skipped < 0x80000000u) framesBehind += skipped;
+    nextCycle = now + frames;
+    cycleKnown = true;
 }
 
 void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint32_t frames) {
@@ -345,8 +357,15 @@ void JackSoundDevice::queryTransport() {
     if (!transport.hasBarBeat) return;
     transport.beatsPerMinute = position.beats_per_minute;
     transport.beatsPerBar = static_cast<int>(position.beats_per_bar);
-    const double beatsIntoBar = (position.beat - 1) + position.tick / position.ticks_per_beat;
-    const double framesIntoBar = beatsIntoBar * 60.0 / position.beats_per_minute * outputRate;
+    // Whole ticks place the bar start to a tick (about 17 frames at 90 BPM, 1920 ticks a beat);
+    // a master that gives the tick in double resolution places it to the frame.
+    const double tick = (position.valid & JackTickDouble) != 0 ? position.tick_double
+                                                               : static_cast<double>(position.tick);
+    const double offset =
+        (position.valid & JackBBTFrameOffset) != 0 ? static_cast<double>(position.bbt_offset) : 0.0;
+    const double beatsIntoBar = (position.beat - 1) + tick / position.ticks_per_beat;
+    const double framesIntoBar =
+        beatsIntoBar * 60.0 / position.beats_per_minute * outputRate - offset;
     transport.barStartFrame = static_cast<std::int64_t>(framesMixed()) -
                               static_cast<std::int64_t>(std::llround(framesIntoBar));
 }

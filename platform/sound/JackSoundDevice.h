@@ -80,6 +80,8 @@ class JackSoundDevice : public SoundDevice {
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
     std::uint64_t framesBehind = 0;
+    std::uint32_t nextCycle = 0;  // the server frame the next period should begin at
+    bool cycleKnown = false;      // false until the first period after an activation
     std::atomic<bool> shadowValid{false};
     std::atomic<bool> shadowMixing{false};
 
@@ -107,6 +109,7 @@ class JackSoundDevice : public SoundDevice {
     void voiceDetached(SoundVoice* voice) override;
 
     void process(std::uint32_t frames);
+    void countSkippedFrames(std::uint32_t frames);
     void mixLocked(float* left, float* right, void* midi, std::uint32_t frames);
     void mixShadow(float* left, float* right, void* midi, std::uint32_t frames);
     void catchUp();

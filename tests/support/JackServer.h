@@ -4,6 +4,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -118,6 +119,7 @@ class JackRecorder {
         midiUsed.store(0);
         midi.clear();
         frames = 0;
+        started = false;
         jack_status_t status{};
         client = jack_client_open("recorder", JackNoStartServer, &status);
         if (client == nullptr) return false;
@@ -164,18 +166,26 @@ class JackRecorder {
     std::atomic<long> rollZero{-1};
     std::atomic<long> stopFrame{-1};
     std::uint64_t frames = 0;
+    jack_nframes_t origin = 0;
+    bool started = false;
 
     static int onProcess(jack_nframes_t n, void* self) {
         static_cast<JackRecorder*>(self)->take(n);
         return 0;
     }
 
+    // Samples go to their frame of the server's clock counted from the first period, so that a
+    // period this client missed leaves silence in its place instead of moving what follows.
     void take(jack_nframes_t n) {
+        const jack_nframes_t now = jack_last_frame_time(client);
+        if (!started) origin = now;
+        started = true;
+        frames = static_cast<jack_nframes_t>(now - origin);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn, n));
-        std::size_t at = used.load();
+        std::size_t at = static_cast<std::size_t>(frames);
         for (jack_nframes_t i = 0; i < n && at < samples.size(); i++)
             samples[at++] = static_cast<std::int16_t>(std::lrint(in[i] * 32768.0f));
-        used.store(at);
+        used.store(std::max(used.load(), std::min(at, samples.size())));
         void* events = jack_port_get_buffer(midiIn, n);
         const std::uint32_t count = jack_midi_get_event_count(events);
         std::size_t m = midiUsed.load();
@@ -187,7 +197,6 @@ class JackRecorder {
         }
         midiUsed.store(m);
         noteTransport();
-        frames += n;
     }
 
     void noteTransport() {
@@ -236,18 +245,22 @@ class JackTimebaseMaster {
         static_cast<JackTimebaseMaster*>(self)->place(position);
     }
 
+    // A position asked before the server gave its rate is left without bar and beat.
     void place(jack_position_t* position) const {
+        if (position->frame_rate == 0) return;
         const double beats = position->frame * bpm / (60.0 * position->frame_rate);
-        const auto whole = static_cast<long>(beats);
-        position->valid = JackPositionBBT;
+        const double whole = std::floor(beats);
+        const double bars = std::floor(whole / perBar);
+        position->valid = static_cast<jack_position_bits_t>(JackPositionBBT | JackTickDouble);
         position->beats_per_bar = static_cast<float>(perBar);
         position->beat_type = 4.0f;
         position->ticks_per_beat = 1920.0;
         position->beats_per_minute = bpm;
-        position->bar = static_cast<std::int32_t>(whole / perBar + 1);
-        position->beat = static_cast<std::int32_t>(whole % perBar + 1);
-        position->tick = static_cast<std::int32_t>((beats - static_cast<double>(whole)) * 1920.0);
-        position->bar_start_tick = (position->bar - 1) * perBar * 1920.0;
+        position->bar = static_cast<std::int32_t>(bars + 1);
+        position->beat = static_cast<std::int32_t>(whole - bars * perBar + 1);
+        position->tick = static_cast<std::int32_t>((beats - whole) * 1920.0);
+        position->tick_double = (beats - whole) * 1920.0;
+        position->bar_start_tick = bars * perBar * 1920.0;
     }
 };
 
