@@ -34,7 +34,8 @@ double clampUnit(double value) {
 
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
-    for (const char* text : texts) list.add(text);
+    for (const char* text : texts)
+        list.add(text);
     return list;
 }
 
@@ -77,7 +78,8 @@ void TFmain::timerTimer() {
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
     buildLayout();
     platform::beginTimerResolution(1);
-    while (!module.mainContainer.closeRequested) loopPass();
+    while (!module.mainContainer.closeRequested)
+        loopPass();
     platform::endTimerResolution(1);
     close();
 }
@@ -87,6 +89,9 @@ void TFmain::loopPass() {
     application.processMessages();
     Metronome& metronome = module.metronome;
     metronome.tick();
+    // The session may have moved the tempo or started or stopped: the controls show it now.
+    if (metronome.linked.takeTempoMoved()) module.mainContainer.refreshBound(&metronome.tempo);
+    if (metronome.linked.takeRunningMoved()) module.mainContainer.refreshBound(&metronome.running);
     module.dial.paint(false);
     platform::sleepMilliseconds(metronome.pending ? 1 : 5);
     ShadeUI& container = module.mainContainer;
@@ -172,6 +177,7 @@ void TFmain::FormKeyDown(int key, platform::ShiftState) {
     if (key >= vk::digit0 && key <= vk::digit0 + 9) setBeats(key - vk::digit0);
     if (key >= vk::numpad0 && key <= vk::numpad0 + 9) setBeats(key - vk::numpad0);
     if (key == vk::enter) tap();
+    if (key == vk::letterA + ('L' - 'A')) toggleLink();
     if (key == vk::escape) close();
 }
 
@@ -184,7 +190,9 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
     module.mainContainer.mouseDown();
 }
 
-void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
+void TFmain::FormMouseMove(platform::ShiftState, int, int) {
+    module.mainContainer.mouseMove();
+}
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
@@ -199,6 +207,12 @@ void TFmain::toggleRunning() {
     m.running = !m.running;
     module.mainContainer.refreshBound(&m.running);
     m.restart();
+}
+
+// The session is joined or left by the metronome's next pass.
+void TFmain::toggleLink() {
+    Metronome& m = module.metronome;
+    m.link = !m.link;
 }
 
 void TFmain::stepTempo(bool up) {
@@ -239,7 +253,9 @@ void TFmain::stepBeats(int delta) {
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() { tap(platform::clockMilliseconds()); }
+void TFmain::tap() {
+    tap(platform::clockMilliseconds());
+}
 
 void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
@@ -266,23 +282,36 @@ void TFmain::changeHandler() {
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
     if (!c.buttonClicked()) return;
     switch (c.clickedId()) {
-        case 0: stepTempo(true); break;
-        case 1: stepTempo(false); break;
-        case 2: stepBeats(1); break;
-        case 3: stepBeats(-1); break;
+        case 0:
+            stepTempo(true);
+            break;
+        case 1:
+            stepTempo(false);
+            break;
+        case 2:
+            stepBeats(1);
+            break;
+        case 3:
+            stepBeats(-1);
+            break;
         case 4:
         case 5:
             // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
             m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
             if (m.running) m.rebuild = true;
             break;
-        case 6: tap(); break;
-        default: break;
+        case 6:
+            tap();
+            break;
+        default:
+            break;
     }
 }
 
 // The maker's page, opened as a web address.
-void TFmain::openWebPage() { openMakerPage(); }
+void TFmain::openWebPage() {
+    openMakerPage();
+}
 
 Llist<AnsiString> TFmain::menuItems() const {
     const Metronome& m = module.metronome;
@@ -293,6 +322,7 @@ Llist<AnsiString> TFmain::menuItems() const {
     items.add("Specifications...");
     items.add("About...");
     items.add("More Apps at " + webHost() + "...");
+    items.add(AnsiString(m.link ? "-#" : "-") + m.linked.menuText());
     items.add("-Exit");
     return items;
 }
@@ -321,19 +351,33 @@ void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
     switch (index) {
-        case 0: m.beatNumbers = !m.beatNumbers; break;
+        case 0:
+            m.beatNumbers = !m.beatNumbers;
+            break;
         case 1:
             m.white = !m.white;
             buildLayout();
             FormPaint();
             break;
-        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 3: c.showShadeDialog(featureLines(), false, false); break;
+        case 2:
+            c.showShadeDialog(hotKeyLines(), false, false);
+            break;
+        case 3:
+            c.showShadeDialog(featureLines(), false, false);
+            break;
         case 4:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5: c.openWebPage(""); break;
-        case 6: c.closeRequested = true; break;
-        default: break;
+        case 5:
+            c.openWebPage("");
+            break;
+        case 6:
+            toggleLink();
+            break;
+        case 7:
+            c.closeRequested = true;
+            break;
+        default:
+            break;
     }
 }

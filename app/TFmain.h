@@ -36,6 +36,8 @@ class TFmain : public platform::Form {
     // The same with the clock reading given (tests).
     void tap(std::uint32_t now);
     void toggleRunning();
+    // Joins or leaves the local network's Link session.
+    void toggleLink();
     void changeHandler();
     void menuHandler();
     void runMenuCommand(int index);

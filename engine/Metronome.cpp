@@ -81,6 +81,7 @@ void Metronome::setDefaults() {
     animateBeatChange = true;
     bubbles = false;
     white = true;
+    link = false;
 }
 
 void Metronome::exchange() {
@@ -93,6 +94,7 @@ void Metronome::exchange() {
     exchangeBool("animateBeatChange", animateBeatChange);
     exchangeBool("bubbles", bubbles);
     exchangeBool("white", white);
+    exchangeBool("link", link);
 }
 
 void Metronome::loadSettings() {
@@ -160,12 +162,18 @@ double Metronome::gain() const {
 // The bar length is computed in extended precision, one rounding per operation, and only the
 // end result is truncated; the product often lands a hair below a whole number, and the sample
 // it loses is part of the bar's expected length.
+//
+// In a Link session the tempo is a real number: each beat starts at its nearest sample, and the
+// bar holds two samples more than the exact length, so that the session's grid (which moves the
+// cursor) always reaches the next bar start before the loop would.
 void Metronome::renderBar() {
     beats = clampInt(beats, 0, 9);
     barBeats = beats == 0 ? 1 : beats;
     long double length = 60.0L / static_cast<long double>(bpm());
     length = length * static_cast<long double>(barBeats);
     length = length * static_cast<long double>(SampleRate);
+    if (linked.barBpm() > 0.0)
+        length = std::ceil(barBeats * 60.0L * SampleRate / linked.barBpm()) + 2;
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
     if (sound >= 2)
@@ -173,12 +181,13 @@ void Metronome::renderBar() {
     else
         std::memset(floatBar, 0, sizeof(floatBar[0]) * barLength);
     for (int i = 0; i < barBeats; i++) {
-        const int start = barLength * i / barBeats;
+        const int start = linked.barBpm() > 0.0 ? linked.beatStart(i) : barLength * i / barBeats;
         const bool accented = i == 0 && beats != 0;
         if (sound == 2 || sound == 3) renderSampleBeat(start, 2 * barLength / barBeats, accented);
         if (sound == 0 || sound == 1) renderSynthBeat(start, accented);
     }
     if (sound < 2) toPcm();
+    if (linked.barBpm() > 0.0) linked.measureQuiet();
 }
 
 // The samples are raw 16-bit mono bytes; one longer than a beat is cut at the beat's end.
@@ -234,15 +243,22 @@ void Metronome::restart() {
     audio.loadSound(pcmBar, barLength, 1);
     // Under the lock nothing is mixed between the two calls but the bar itself, from its top (an
     // output may take its first frames at once).
+    linked.started();
     AudioEngine::Lock lock(audio);
     startFrame = audio.mixedFrames();
-    audio.playSound(0, gain(), 0.0, 1.0, true);
+    audio.playSound(0, linked.muted() ? 0.0 : gain(), 0.0, 1.0, true);
 }
 
 void Metronome::tick() {
+    tickAt(-1);
+}
+
+void Metronome::tickAt(std::int64_t hostMicros) {
     audio.service();
+    linked.follow(hostMicros);
     rebuildIfRequested();
     switchIfPending();
+    linked.align();
 }
 
 // Changes made while a switch is pending wait for it, and any number of them make one rebuild
@@ -281,7 +297,7 @@ void Metronome::switchIfPending() {
     if (f < 0.5 || f > 0.75) return;
     audio.playSound(1, 0.0, 0.0, 1.0, true);
     audio.setPlayPosition(1, 2u * mappedSample(mappedPosition(p)));
-    audio.setSoundVolume(1, gain());
+    audio.setSoundVolume(1, linked.muted() ? 0.0 : gain());
     audio.releaseSound(0);
     pending = false;
 }
@@ -313,6 +329,7 @@ double Metronome::beatPosition() {
     const int beatsNow = pending ? oldBarBeats : barBeats;
     const int lengthNow = pending ? oldBarLength : barLength;
     if (lengthNow < 1) return 0.0;
+    if (linked.muted()) return -1.0;
     AudioEngine::Lock lock(audio);
     const std::uint64_t sinceStart = audio.mixedFrames() - startFrame;
     if (sinceStart < static_cast<std::uint64_t>(audio.outputLatency())) return -1.0;

@@ -6,6 +6,7 @@
 
 #include "base/AnsiString.h"
 #include "base/Llist.h"
+#include "engine/Metronome_link.h"
 #include "engine/SettingsPlace.h"
 #include "engine/TextStream.h"
 
@@ -50,6 +51,8 @@ class Metronome : public TextStream {
     bool animateBeatChange;
     bool bubbles;
     bool white;
+    bool link;  // play in the local network's Link session
+    Metronome_link linked{*this};
 
     // Reads the settings from their standard place.
     explicit Metronome(AudioEngine& audio);
@@ -75,8 +78,11 @@ class Metronome : public TextStream {
 
     // Applies `running`: stops everything, and when running starts a fresh bar at its top.
     void restart();
-    // One pass of the main loop: renders a requested bar, switches a pending one in.
+    // One pass of the main loop: follows a Link session, renders a requested bar, switches a
+    // pending one in.
     void tick();
+    // The same at a given host time of the session's clock (tests simulate the clock).
+    void tickAt(std::int64_t hostMicros);
     void rebuildIfRequested();
     void switchIfPending();
     // The position in beats within the sounding bar that is being heard now, 0 <= value < its
@@ -101,6 +107,7 @@ class Metronome : public TextStream {
     static int clampBeats(int value);
 
   private:
+    friend class Metronome_link;
     AudioEngine& audio;
     AnsiString seedPath;
     bool writable = true;

@@ -204,7 +204,7 @@ TEST_F(TFmainTest, MenuItemsAndTheInformationTextsReadWordForWord) {
     EXPECT_EQ(texts(form->menuItems()),
               (std::vector<AnsiString>{"#Show Beat Numbers", "White Model", "-Hot Keys...",
                                        "Specifications...", "About...",
-                                       "More Apps at " + webHost() + "...", "-Exit"}));
+                                       "More Apps at " + webHost() + "...", "-Link", "-Exit"}));
     EXPECT_EQ(
         texts(TFmain::hotKeyLines()),
         (std::vector<AnsiString>{"title:Hot Keys", "Start/stop metronome:   SPACE", "",
@@ -241,7 +241,7 @@ TEST_F(TFmainTest, MenuCommandsShowTheDialogRecentreAndQuit) {
     EXPECT_EQ(form->top(), platform::Screen::height() / 2 - 152);
     form->runMenuCommand(-1);
     EXPECT_FALSE(c().closeRequested);
-    form->runMenuCommand(6);
+    form->runMenuCommand(7);
     EXPECT_TRUE(c().closeRequested);
 }
 

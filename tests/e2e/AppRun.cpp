@@ -126,12 +126,13 @@ bool AppRun::alive() const {
 }
 
 std::string settingsFile(const std::string& tempo, const std::string& beats, int sound,
-                         bool white) {
+                         bool white, bool link) {
     return "<Orvelle Settings>\r\ntempo=" + tempo + "\r\nvolume=0.5\r\nbeats=" + beats +
            "\r\nsound=" + std::to_string(sound) +
            "\r\nbeatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
            "bubbles=false\r\nwhite=" +
-           (white ? "true" : "false") + "\r\n</Orvelle Settings>\r\n";
+           (white ? "true" : "false") + "\r\nlink=" + (link ? "true" : "false") +
+           "\r\n</Orvelle Settings>\r\n";
 }
 
 }  // namespace e2e

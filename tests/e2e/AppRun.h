@@ -53,6 +53,6 @@ class AppRun {
 // A settings file as the program writes it: every key in its order, CR LF line ends. What is not
 // named is the defaults' (stopped, bubbles off: nothing on the window moves).
 std::string settingsFile(const std::string& tempo = "0.4", const std::string& beats = "4",
-                         int sound = 0, bool white = true);
+                         int sound = 0, bool white = true, bool link = false);
 
 }  // namespace e2e

@@ -59,7 +59,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheDefaultsFileIsWrittenAtTheE
     EXPECT_EQ(read(file()),
               "<Orvelle Settings>\r\ntempo=0.4\r\nvolume=0.5\r\nbeats=4\r\nsound=0\r\n"
               "beatNumbers=true\r\nfadingBeats=true\r\nanimateBeatChange=true\r\n"
-              "bubbles=false\r\nwhite=true\r\n</Orvelle Settings>\r\n");
+              "bubbles=false\r\nwhite=true\r\nlink=false\r\n</Orvelle Settings>\r\n");
 }
 
 TEST_F(SettingsFileTest, SmallTempoIsWrittenScientificAndDecimalCommasReadBack) {

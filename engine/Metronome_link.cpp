@@ -1,0 +1,236 @@
+// Metronome_link: following a Link session's tempo, start and stop, and bar grid.
+#include "engine/Metronome_link.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "audio/AudioEngine.h"
+#include "base/Log_.h"
+#include "base/TextConversions.h"
+#include "engine/Metronome.h"
+
+namespace {
+
+// A pair whose two clock readings lie further apart than this was interrupted between them.
+constexpr std::int64_t maxPairSpread = 500;
+
+}  // namespace
+
+void Metronome_link::follow(std::int64_t now) {
+    const bool live = now < 0;
+    if (live) now = session.hostMicros();
+    if (owner.link != session.enabled()) join(owner.link, now);
+    if (!owner.link) return;
+    session.capture();
+    passUserTempo(now);
+    takeTempo();
+    shareStartStop(now);
+    if (owner.running) pair(live ? -1 : now);
+}
+
+// On joining, the session learns our tempo and whether we play (a session of peers keeps its
+// own tempo). On leaving, the bar goes back to the metronome's own whole tempo.
+void Metronome_link::join(bool on, std::int64_t now) {
+    if (on) {
+        session.setTempo(std::clamp(static_cast<double>(owner.bpm()), 20.0, 999.0), now);
+        session.enableStartStopSync(true);
+        session.enable(true);
+        session.setPlaying(owner.running, now, quantum());
+        lastRunning = owner.running;
+        lastSessionPlaying = owner.running;
+        tempoField = owner.tempo;
+        return;
+    }
+    session.enable(false);
+    followedBpm = 0.0;
+    refusedBpm = 0.0;
+    if (silent && owner.running) owner.audio.setSoundVolume(0, owner.gain());
+    silent = false;
+    if (owner.running) owner.rebuild = true;
+}
+
+// Fader, keys and taps change the tempo field; a value the session did not put there is the
+// user's, and the session takes it.
+void Metronome_link::passUserTempo(std::int64_t now) {
+    if (owner.tempo == tempoField) return;
+    session.setTempo(owner.bpm(), now);
+    session.capture();
+    tempoField = owner.tempo;
+}
+
+// The session's tempo is followed exactly while a bar of it fits; the fader and the number show
+// it rounded (and held within their range).
+void Metronome_link::takeTempo() {
+    const double bpm = session.tempo();
+    const double wanted = fits(bpm) ? bpm : 0.0;
+    if (wanted == 0.0 && refusedBpm != bpm) {
+        refusedBpm = bpm;
+        report("Link: the session's tempo of " + toText(static_cast<int>(std::lround(bpm))) +
+               " BPM is beyond a bar of this beat count; playing on alone, out of the "
+               "session's time, until it comes back in reach");
+    }
+    if (wanted != 0.0) refusedBpm = 0.0;
+    if (std::abs(wanted - followedBpm) < 1e-3 && (wanted == 0.0) == (followedBpm == 0.0)) return;
+    followedBpm = wanted;
+    if (wanted != 0.0) {
+        const double shown = std::clamp((std::round(wanted) - 40.0) / 200.0, 0.0, 1.0);
+        if (shown != owner.tempo) tempoMoved = true;
+        owner.tempo = shown;
+        tempoField = shown;
+    }
+    if (silent && wanted == 0.0 && owner.running) {
+        owner.audio.setSoundVolume(0, owner.gain());
+        silent = false;
+    }
+    if (owner.running) owner.rebuild = true;
+}
+
+// A start or stop of ours goes to the session; one of the session's becomes ours.
+void Metronome_link::shareStartStop(std::int64_t now) {
+    if (owner.running != lastRunning) {
+        // A start is asked for a little ahead, when the output's clock is known: alone, the bar
+        // begins then; with peers, at the session's next bar start after it.
+        session.setPlaying(owner.running, owner.running ? now + startAhead : now, quantum());
+        session.capture();
+    } else if (session.playing() != lastSessionPlaying && session.playing() != owner.running) {
+        owner.running = session.playing();
+        owner.restart();
+        runningMoved = true;
+    }
+    lastRunning = owner.running;
+    lastSessionPlaying = session.playing();
+}
+
+// One pair of clocks: the output frame heard now and the host time. Read live, the host clock is
+// read on both sides of the frame count, and a pair taken across a pause is dropped.
+void Metronome_link::pair(std::int64_t now) {
+    const std::int64_t before = now < 0 ? session.hostMicros() : now;
+    std::int64_t heard = 0;
+    {
+        AudioEngine::Lock lock(owner.audio);
+        heard = static_cast<std::int64_t>(owner.audio.mixedFrames()) - owner.audio.outputLatency();
+    }
+    const std::int64_t after = now < 0 ? session.hostMicros() : now;
+    if (after - before > maxPairSpread) return;
+    const double at = 0.5 * static_cast<double>(before + after);
+    const double sample = at - static_cast<double>(heard) * 1e6 / rate;
+    if (!paired || at - lastPairAt > 1e6) {
+        paired = true;
+        pairs = 0;
+        firstPairAt = at;
+    }
+    lastPairAt = at;
+    // The first pairs make a plain mean; later ones a running average of about a hundred.
+    pairs++;
+    averageOrigin += (sample - averageOrigin) * std::max(0.01, 1.0 / pairs);
+    if (pairs == 1) origin = averageOrigin;
+    if (std::abs(averageOrigin - origin) > strayMicros) origin = averageOrigin;
+}
+
+double Metronome_link::quantum() const {
+    return owner.beats >= 1 && owner.beats <= 9 ? owner.beats : 1.0;
+}
+
+bool Metronome_link::fits(double bpm) const {
+    if (!(bpm >= 1.0)) return false;
+    return quantum() * 60.0 * rate / bpm + 3.0 <= Metronome::MaxBarLength;
+}
+
+int Metronome_link::beatStart(int index) const {
+    return static_cast<int>(std::llround(index * 60.0 * rate / followedBpm));
+}
+
+// The tail of each beat after its last sample that is not quiet: the cursor may jump there.
+void Metronome_link::measureQuiet() {
+    const int beats = owner.barBeats;
+    for (int i = 0; i < beats && i < 9; i++) {
+        const int end = i + 1 == beats ? owner.barLength : beatStart(i + 1);
+        quietFrom[i] = beatStart(i);
+        for (int k = beatStart(i); k < end; k++)
+            if (std::abs(owner.pcmBar[k]) >= quietLevel) quietFrom[i] = k + 1;
+    }
+}
+
+void Metronome_link::started() {
+    silent = owner.link && followedBpm > 0.0;
+    paired = false;
+}
+
+bool Metronome_link::takeTempoMoved() {
+    const bool moved = tempoMoved;
+    tempoMoved = false;
+    return moved;
+}
+
+bool Metronome_link::takeRunningMoved() {
+    const bool moved = runningMoved;
+    runningMoved = false;
+    return moved;
+}
+
+AnsiString Metronome_link::menuText() const {
+    if (!owner.link) return "Link";
+    if (refusedBpm != 0.0)
+        return "Link: cannot follow " + toText(static_cast<int>(std::lround(refusedBpm))) + " BPM";
+    const int n = peers();
+    return "Link: " + toText(n) + (n == 1 ? " peer" : " peers");
+}
+
+std::int64_t Metronome_link::frameOf(std::int64_t hostMicros) const {
+    return std::llround((static_cast<double>(hostMicros) - origin) * rate / 1e6);
+}
+
+// The cursor the bar should have when output frame `mixed` is mixed: each beat is placed by
+// where it must end, so that the next beat (or the next bar) starts on the sample nearest to
+// the session's time of it. Every onset is then the nearest sample to its exact time, and a
+// fractional beat length never adds up.
+std::int64_t Metronome_link::wantedCursor(std::int64_t mixed) {
+    const double q = quantum();
+    const std::int64_t at = std::llround(origin + static_cast<double>(mixed) * 1e6 / rate);
+    double beat = std::floor(session.beatAt(at, q));
+    std::int64_t next = frameOf(session.timeAtBeat(beat + 1, q));
+    const std::int64_t begin = frameOf(session.timeAtBeat(beat, q));
+    if (begin > mixed) {
+        next = begin;
+        beat -= 1;
+    } else if (next <= mixed) {
+        beat += 1;
+        next = frameOf(session.timeAtBeat(beat + 1, q));
+    }
+    const int index = static_cast<int>(std::fmod(std::fmod(beat, q) + q, q));
+    const std::int64_t end = index + 1 >= owner.barBeats ? owner.barLength : beatStart(index + 1);
+    return std::clamp<std::int64_t>(end - (next - mixed), beatStart(index), end - 1);
+}
+
+int Metronome_link::beatOf(std::int64_t cursor) const {
+    int beat = 0;
+    while (beat + 1 < owner.barBeats && beatStart(beat + 1) <= cursor)
+        beat++;
+    return beat;
+}
+
+bool Metronome_link::quiet(std::int64_t cursor) const {
+    return cursor >= quietFrom[beatOf(cursor)];
+}
+
+// A silent bar may jump anywhere; a sounding one only from a quiet tail to a quiet tail, so
+// that no click is cut. A silent bar is heard from the first time it sits on the grid in its
+// last beat's tail: its next sample heard is a session bar start.
+void Metronome_link::align() {
+    if (!owner.link || followedBpm == 0.0 || !owner.running || owner.pending || !paired) return;
+    if (lastPairAt - firstPairAt < settleMicros) return;
+    AudioEngine::Lock lock(owner.audio);
+    const std::int64_t mixed = static_cast<std::int64_t>(owner.audio.mixedFrames());
+    const std::int64_t cursor = owner.audio.playPosition(0);
+    const std::int64_t wanted = wantedCursor(mixed);
+    if (wanted == cursor) {
+        if (silent && beatOf(cursor) == owner.barBeats - 1 && quiet(cursor)) {
+            owner.audio.setSoundVolume(0, owner.gain());
+            silent = false;
+        }
+        return;
+    }
+    if (!silent && !(quiet(cursor) && quiet(wanted))) return;
+    owner.audio.setPlayPosition(0, static_cast<std::uint32_t>(2 * wanted));
+}

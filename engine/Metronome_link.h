@@ -1,0 +1,96 @@
+// Metronome_link: the metronome's part in a Link session: tempo, start and stop, the bar's phase.
+#pragma once
+
+#include <cstdint>
+
+#include "base/AnsiString.h"
+#include "platform/system/LinkSession.h"
+
+class Metronome;
+
+// While the `link` setting is on, the metronome joins the network's session: the session's tempo
+// becomes the bar's (exactly, not rounded), a change of the user's goes to the session, starts
+// and stops are shared, and the bar's first sample is heard when the session's bar begins.
+//
+// The bar is placed on the output's sample clock. Each pass of the main loop pairs the frame
+// being heard now with the host clock; a slow average of those pairs gives the host time of
+// frame 0, which moves only when the average strays by more than a quarter of a millisecond
+// (the sound card's clock drifts against the host's). From it every session bar start has a
+// whole output frame, and in the quiet tail of a beat the play cursor is moved by whole samples
+// to where the session says it should be. Nothing of this runs on the audio thread.
+class Metronome_link {
+  public:
+    // The session's own clock and its peers; nothing of the network is opened until joined.
+    platform::LinkSession session{120.0};
+
+    explicit Metronome_link(Metronome& owner) : owner(owner) {}
+    Metronome_link(const Metronome_link&) = delete;
+    Metronome_link& operator=(const Metronome_link&) = delete;
+
+    // The first half of a main-loop pass at host time `now` (microseconds of the session's
+    // clock; negative: read it): joins or leaves as the setting says, takes the session's tempo
+    // and start or stop, hands it the user's, and pairs the output's frames with the host clock.
+    void follow(std::int64_t now);
+    // The second half, after any bar switch: moves the play cursor onto the session's grid.
+    void align();
+
+    // The exact tempo the bar is rendered at; 0 while the metronome keeps its own.
+    double barBpm() const { return followedBpm; }
+    // Where beat `index` (0..beats) of a bar at barBpm() starts, in samples.
+    int beatStart(int index) const;
+    // Notes the quiet tail of each beat of the bar just rendered.
+    void measureQuiet();
+    // Called when the bar starts from its top: in a session it starts silent and is heard only
+    // once it sits on the session's grid, at a bar start.
+    void started();
+    // Whether the bar plays silent until it sits on the grid.
+    bool muted() const { return silent; }
+
+    // True once after the session moved the tempo or the running state, so that the window
+    // shows it within the frame.
+    bool takeTempoMoved();
+    bool takeRunningMoved();
+    // The menu's words for it: "Link", with the peers, or why the session cannot be followed.
+    AnsiString menuText() const;
+    // The peers in the session; 0 when not joined.
+    int peers() const { return session.enabled() ? session.peers() : 0; }
+    // The session's tempo that a bar of the current beats could not hold; 0 for none.
+    double unfollowedBpm() const { return refusedBpm; }
+
+  private:
+    static constexpr double rate = 44100.0;
+    static constexpr double settleMicros = 150000.0;    // pairs gathered before the first placement
+    static constexpr std::int64_t startAhead = 200000;  // a start of ours, ahead of now
+    static constexpr double strayMicros = 250.0;        // an average that strays further moves
+    static constexpr int quietLevel = 32;               // a sample below this is quiet
+
+    Metronome& owner;
+    double followedBpm = 0.0;
+    double refusedBpm = 0.0;
+    double tempoField = -1.0;  // the tempo field as the session last set it
+    bool lastRunning = false;
+    bool lastSessionPlaying = false;
+    bool tempoMoved = false;
+    bool runningMoved = false;
+    bool silent = false;
+    // Host time of output frame 0 in microseconds: the running average and the value in use.
+    bool paired = false;
+    double averageOrigin = 0.0;
+    double origin = 0.0;
+    int pairs = 0;
+    double firstPairAt = 0.0;
+    double lastPairAt = 0.0;
+    int quietFrom[10] = {};
+
+    void join(bool on, std::int64_t now);
+    void takeTempo();
+    void passUserTempo(std::int64_t now);
+    void shareStartStop(std::int64_t now);
+    void pair(std::int64_t now);
+    double quantum() const;
+    bool fits(double bpm) const;
+    std::int64_t frameOf(std::int64_t hostMicros) const;
+    std::int64_t wantedCursor(std::int64_t mixed);
+    int beatOf(std::int64_t cursor) const;
+    bool quiet(std::int64_t cursor) const;
+};
