@@ -295,8 +295,12 @@ void Metronome::switchIfPending() {
             oldBarLength;
     const double f = std::fmod(p, 1.0);
     if (f < 0.5 || f > 0.75) return;
+    // On a session's grid the new bar starts where the session is now, once that is quiet.
+    const std::int64_t placed = linked.switchPosition();
+    if (placed == -2) return;
     audio.playSound(1, 0.0, 0.0, 1.0, true);
-    audio.setPlayPosition(1, 2u * mappedSample(mappedPosition(p)));
+    audio.setPlayPosition(1, 2u * (placed >= 0 ? static_cast<std::uint32_t>(placed)
+                                               : mappedSample(mappedPosition(p))));
     audio.setSoundVolume(1, linked.muted() ? 0.0 : gain());
     audio.releaseSound(0);
     pending = false;

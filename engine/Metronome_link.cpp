@@ -115,17 +115,36 @@ void Metronome_link::pair(std::int64_t now) {
     if (after - before > maxPairSpread) return;
     const double at = 0.5 * static_cast<double>(before + after);
     const double sample = at - static_cast<double>(heard) * 1e6 / rate;
+    const std::int64_t slot = static_cast<std::int64_t>(at / slotMicros);
     if (!paired || at - lastPairAt > 1e6) {
         paired = true;
-        pairs = 0;
+        origin = 0.0;
+        outlierSince = 0.0;
         firstPairAt = at;
+        newestSlot = slot;
+        for (int i = 0; i < slots; i++)
+            slotSum[i] = slotCount[i] = 0;
     }
     lastPairAt = at;
-    // The first pairs make a plain mean; later ones a running average of about a hundred.
-    pairs++;
-    averageOrigin += (sample - averageOrigin) * std::max(0.01, 1.0 / pairs);
-    if (pairs == 1) origin = averageOrigin;
-    if (std::abs(averageOrigin - origin) > strayMicros) origin = averageOrigin;
+    // Right after an underrun the server's figure is off by the gap: such a pair lies far from
+    // the rest and is left out, unless the pairs stay there for a whole second.
+    if (origin != 0.0 && std::abs(sample - origin) > outlierMicros) {
+        if (outlierSince == 0.0) outlierSince = at;
+        if (at - outlierSince < 1e6) return;
+    } else {
+        outlierSince = 0.0;
+    }
+    for (; newestSlot < slot; newestSlot++)
+        slotSum[(newestSlot + 1) % slots] = slotCount[(newestSlot + 1) % slots] = 0;
+    slotSum[slot % slots] += sample;
+    slotCount[slot % slots] += 1;
+    double sum = 0, count = 0;
+    for (int i = 0; i < slots; i++) {
+        sum += slotSum[i];
+        count += slotCount[i];
+    }
+    const double mean = sum / count;
+    if (count == 1 || std::abs(mean - origin) > strayMicros) origin = mean;
 }
 
 double Metronome_link::quantum() const {
@@ -203,6 +222,27 @@ std::int64_t Metronome_link::wantedCursor(std::int64_t mixed) {
     return std::clamp<std::int64_t>(end - (next - mixed), beatStart(index), end - 1);
 }
 
+std::int64_t Metronome_link::switchPosition() {
+    if (!owner.link || followedBpm == 0.0 || !paired) return -1;
+    if (lastPairAt - firstPairAt < settleMicros) return -1;
+    const std::int64_t wanted = wantedCursor(static_cast<std::int64_t>(owner.audio.mixedFrames()));
+    const double old = static_cast<double>(owner.audio.playPosition(0)) * owner.oldBarBeats /
+                       std::max(owner.oldBarLength, 1);
+    const std::int64_t landed = landing(static_cast<int>(old) % owner.barBeats, wanted);
+    return landed != wanted || quiet(wanted) ? landed : -2;
+}
+
+// A move forward past a beat's start would leave out its click: the cursor lands on that start
+// instead, and the click sounds at once, late by the rest of the move (which the next quiet
+// tail puts right). Such a move follows a change of the session's tempo made while the output
+// had already mixed ahead at the old one, or a join.
+std::int64_t Metronome_link::landing(int cursorBeat, std::int64_t wanted) const {
+    const int n = owner.barBeats;
+    const int ahead = (beatOf(wanted) - cursorBeat + n) % n;
+    if (ahead == 0 || 2 * ahead > n) return wanted;
+    return beatStart(beatOf(wanted));
+}
+
 int Metronome_link::beatOf(std::int64_t cursor) const {
     int beat = 0;
     while (beat + 1 < owner.barBeats && beatStart(beat + 1) <= cursor)
@@ -231,6 +271,12 @@ void Metronome_link::align() {
         }
         return;
     }
-    if (!silent && !(quiet(cursor) && quiet(wanted))) return;
-    owner.audio.setPlayPosition(0, static_cast<std::uint32_t>(2 * wanted));
+    if (silent) {
+        owner.audio.setPlayPosition(0, static_cast<std::uint32_t>(2 * wanted));
+        return;
+    }
+    if (!quiet(cursor)) return;
+    const std::int64_t landed = landing(beatOf(cursor), wanted);
+    if (landed == wanted && !quiet(wanted)) return;
+    owner.audio.setPlayPosition(0, static_cast<std::uint32_t>(2 * landed));
 }

@@ -13,8 +13,8 @@ class Metronome;
 // and stops are shared, and the bar's first sample is heard when the session's bar begins.
 //
 // The bar is placed on the output's sample clock. Each pass of the main loop pairs the frame
-// being heard now with the host clock; a slow average of those pairs gives the host time of
-// frame 0, which moves only when the average strays by more than a quarter of a millisecond
+// being heard now with the host clock; their mean over the last seconds gives the host time of
+// frame 0, which moves only when the mean strays by more than half a millisecond
 // (the sound card's clock drifts against the host's). From it every session bar start has a
 // whole output frame, and in the quiet tail of a beat the play cursor is moved by whole samples
 // to where the session says it should be. Nothing of this runs on the audio thread.
@@ -33,6 +33,11 @@ class Metronome_link {
     void follow(std::int64_t now);
     // The second half, after any bar switch: moves the play cursor onto the session's grid.
     void align();
+
+    // Where a new bar switched in now starts, on the session's grid: its cursor; -1 when not on
+    // a grid (the metronome's own mapping holds); -2 when that place is not quiet (not yet).
+    // Called with the device lock held.
+    std::int64_t switchPosition();
 
     // The exact tempo the bar is rendered at; 0 while the metronome keeps its own.
     double barBpm() const { return followedBpm; }
@@ -59,10 +64,17 @@ class Metronome_link {
 
   private:
     static constexpr double rate = 44100.0;
-    static constexpr double settleMicros = 150000.0;    // pairs gathered before the first placement
-    static constexpr std::int64_t startAhead = 200000;  // a start of ours, ahead of now
-    static constexpr double strayMicros = 250.0;        // an average that strays further moves
-    static constexpr int quietLevel = 32;               // a sample below this is quiet
+    // The pairs are noisy by several milliseconds (the server's latency figure moves in steps of
+    // its own blocks): their mean over three seconds is taken, gathered in slots of 100 ms, and
+    // a second of them is gathered before the first placement. A start of ours is asked for
+    // just after that second.
+    static constexpr int slots = 30;
+    static constexpr double slotMicros = 100000.0;
+    static constexpr double settleMicros = 1000000.0;
+    static constexpr std::int64_t startAhead = 1100000;
+    static constexpr double outlierMicros = 3000.0;
+    static constexpr double strayMicros = 500.0;  // a mean that strays further is taken
+    static constexpr int quietLevel = 32;         // a sample below this is quiet
 
     Metronome& owner;
     double followedBpm = 0.0;
@@ -73,11 +85,13 @@ class Metronome_link {
     bool tempoMoved = false;
     bool runningMoved = false;
     bool silent = false;
-    // Host time of output frame 0 in microseconds: the running average and the value in use.
+    // Host time of output frame 0 in microseconds: the value in use, and the slots of the mean.
     bool paired = false;
-    double averageOrigin = 0.0;
     double origin = 0.0;
-    int pairs = 0;
+    double slotSum[slots] = {};
+    double slotCount[slots] = {};
+    std::int64_t newestSlot = 0;
+    double outlierSince = 0.0;
     double firstPairAt = 0.0;
     double lastPairAt = 0.0;
     int quietFrom[10] = {};
@@ -93,4 +107,5 @@ class Metronome_link {
     std::int64_t wantedCursor(std::int64_t mixed);
     int beatOf(std::int64_t cursor) const;
     bool quiet(std::int64_t cursor) const;
+    std::int64_t landing(int cursorBeat, std::int64_t wanted) const;
 };

@@ -89,8 +89,10 @@ bool AppRun::spawn(const Desk& desk, const std::vector<std::string>& soundEnviro
         envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string exe = folder_ + "/brevant";
-    std::vector<std::string> args = arguments;
-    std::vector<char*> argv = {exe.data()};
+    std::vector<std::string> args = launcher;
+    args.push_back(exe);
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -99,7 +101,7 @@ bool AppRun::spawn(const Desk& desk, const std::vector<std::string>& soundEnviro
     std::string log = folder_ + "/output.log";
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed) pid_ = -1;
     return pid_ > 0;
