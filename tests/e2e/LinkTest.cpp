@@ -180,5 +180,65 @@ TEST_F(LinkTest, FollowsAPeersFractionalTempoToTheSampleAndMovesTheSession) {
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
 }
 
+// Start and stop through the session, the peer's absurd tempos, the peer leaving and Link turned
+// off mid-run: the peer starts the stopped program; it follows 20 and 999 BPM in time; the peer's
+// stop stops it; its own Play starts the peer; it plays on at the session's last tempo when the
+// peer leaves and when Link is turned off.
+TEST_F(LinkTest, StartsAndStopsWithThePeerFollowsAbsurdTemposAndPlaysOnAlone) {
+    if (!SoundServer::available()) GTEST_SKIP() << "pulseaudio, pactl or parec is missing";
+    SoundServer server;
+    ASSERT_TRUE(server.start());
+    LinkPeer peer(network, LINKPEER_EXE, 120.0);
+    startProgram(settingsFile("0.4", "4", 0, true, true), &server);
+    ASSERT_TRUE(peer.waitForPeers(1, 10000)) << app.readFile("output.log");
+    const std::string recording = app.folder() + "/monitor.raw";
+    ASSERT_TRUE(server.startRecording(recording));
+    peer.ask("start");
+    pause(4000);
+    peer.ask("tempo 20");
+    pause(7000);
+    peer.ask("tempo 999");
+    pause(2500);
+    peer.ask("tempo 120");
+    pause(2500);
+    peer.ask("stop");
+    pause(5000);
+    desk.focus(main);
+    desk.key("space");
+    pause(3000);
+    EXPECT_TRUE(peer.show().playing);
+    peer.leave();
+    pause(3000);
+    desk.focus(main);
+    desk.key("l");
+    pause(3000);
+    server.stopRecording();
+    quitWithEscape();
+    EXPECT_NE(app.readFile("settings.cfg").find("\r\nlink=false\r\n"), std::string::npos);
+
+    const std::vector<long> onsets = onsetsIn(recording);
+    ASSERT_GE(onsets.size(), 30u);
+    // 8 ms either way covers a nudge of the output's clock estimate under a tempo's change.
+    auto near = [](long gap, double beat) { return std::abs(gap - beat) < 353; };
+    int at20 = 0, at999 = 0;
+    std::size_t restart = 0;
+    for (std::size_t i = 1; i < onsets.size(); ++i) {
+        const long gap = onsets[i] - onsets[i - 1];
+        at20 += near(gap, 132300.0);
+        at999 += near(gap, 60.0 * 44100 / 999);
+        if (gap > 4 * 44100) restart = i;
+    }
+    EXPECT_GE(at20, 1);
+    EXPECT_GE(at999, 10);
+    ASSERT_GT(restart, 0u) << "the peer's stop left no silence";
+    int at120 = 0;
+    for (std::size_t i = restart + 1; i < onsets.size(); ++i) {
+        EXPECT_TRUE(near(onsets[i] - onsets[i - 1], 22050.0)) << "interval " << i;
+        at120++;
+    }
+    EXPECT_GE(at120, 14);
+    if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
+}
+
 }  // namespace
 }  // namespace e2e
