@@ -4,9 +4,9 @@
 set -e
 
 purpose="${1:-run}"
-build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libx11-dev libfreetype-dev libfontconfig-dev"
+build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libx11-dev libfreetype-dev libfontconfig-dev ableton-link-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
-tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils"
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils iproute2 ableton-link-utils jackd2"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
 case "$purpose" in
