@@ -34,8 +34,7 @@ double clampUnit(double value) {
 
 Llist<AnsiString> listOf(std::initializer_list<const char*> texts) {
     Llist<AnsiString> list;
-    for (const char* text : texts)
-        list.add(text);
+    for (const char* text : texts) list.add(text);
     return list;
 }
 
@@ -78,8 +77,7 @@ void TFmain::timerTimer() {
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
     buildLayout();
     platform::beginTimerResolution(1);
-    while (!module.mainContainer.closeRequested)
-        loopPass();
+    while (!module.mainContainer.closeRequested) loopPass();
     platform::endTimerResolution(1);
     close();
 }
@@ -190,9 +188,7 @@ void TFmain::FormMouseDown(platform::MouseButton, platform::ShiftState, int x, i
     module.mainContainer.mouseDown();
 }
 
-void TFmain::FormMouseMove(platform::ShiftState, int, int) {
-    module.mainContainer.mouseMove();
-}
+void TFmain::FormMouseMove(platform::ShiftState, int, int) { module.mainContainer.mouseMove(); }
 
 void TFmain::FormMouseUp(platform::MouseButton, platform::ShiftState, int, int) {
     module.mainContainer.mouseUp();
@@ -253,9 +249,7 @@ void TFmain::stepBeats(int delta) {
 }
 
 // The tempo of one interval since the previous tap; a pause over 1.5 s only marks the time.
-void TFmain::tap() {
-    tap(platform::clockMilliseconds());
-}
+void TFmain::tap() { tap(platform::clockMilliseconds()); }
 
 void TFmain::tap(std::uint32_t now) {
     const double d = static_cast<std::int32_t>(now - lastTapTime) * 0.001;
@@ -282,36 +276,23 @@ void TFmain::changeHandler() {
     if (changed == &m.volume) audio.setSoundVolume(0, m.gain());
     if (!c.buttonClicked()) return;
     switch (c.clickedId()) {
-        case 0:
-            stepTempo(true);
-            break;
-        case 1:
-            stepTempo(false);
-            break;
-        case 2:
-            stepBeats(1);
-            break;
-        case 3:
-            stepBeats(-1);
-            break;
+        case 0: stepTempo(true); break;
+        case 1: stepTempo(false); break;
+        case 2: stepBeats(1); break;
+        case 3: stepBeats(-1); break;
         case 4:
         case 5:
             // A sound number outside 0..3 (from a hand-edited file) comes back to the first.
             m.sound = (m.sound >= 0 && m.sound < 3) ? m.sound + 1 : 0;
             if (m.running) m.rebuild = true;
             break;
-        case 6:
-            tap();
-            break;
-        default:
-            break;
+        case 6: tap(); break;
+        default: break;
     }
 }
 
 // The maker's page, opened as a web address.
-void TFmain::openWebPage() {
-    openMakerPage();
-}
+void TFmain::openWebPage() { openMakerPage(); }
 
 Llist<AnsiString> TFmain::menuItems() const {
     const Metronome& m = module.metronome;
@@ -351,33 +332,20 @@ void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
     switch (index) {
-        case 0:
-            m.beatNumbers = !m.beatNumbers;
-            break;
+        case 0: m.beatNumbers = !m.beatNumbers; break;
         case 1:
             m.white = !m.white;
             buildLayout();
             FormPaint();
             break;
-        case 2:
-            c.showShadeDialog(hotKeyLines(), false, false);
-            break;
-        case 3:
-            c.showShadeDialog(featureLines(), false, false);
-            break;
+        case 2: c.showShadeDialog(hotKeyLines(), false, false); break;
+        case 3: c.showShadeDialog(featureLines(), false, false); break;
         case 4:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 5:
-            c.openWebPage("");
-            break;
-        case 6:
-            toggleLink();
-            break;
-        case 7:
-            c.closeRequested = true;
-            break;
-        default:
-            break;
+        case 5: c.openWebPage(""); break;
+        case 6: toggleLink(); break;
+        case 7: c.closeRequested = true; break;
+        default: break;
     }
 }

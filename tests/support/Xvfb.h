@@ -26,8 +26,8 @@ class Xvfb {
         int fds[2];
         if (pipe(fds) != 0) return;
         const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
-                              screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
+        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                              "-nolisten", "tcp", "-noreset", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
