@@ -52,10 +52,10 @@ TEST(LinkSession, EnabledSessionsShareTempoAndStart) {
         two.enableStartStopSync(true);
         one.enable(true);
         two.enable(true);
-        EXPECT_GT(udpSockets(), 0);
         for (int i = 0; i < 100 && (one.peers() == 0 || two.peers() == 0); i++)
             usleep(50000);
         ASSERT_EQ(one.peers(), 1);
+        EXPECT_GT(udpSockets(), 0);
         one.setTempo(133.5, one.hostMicros());
         one.setPlaying(true, one.hostMicros(), 4.0);
         for (int i = 0; i < 100; i++, usleep(50000)) {
