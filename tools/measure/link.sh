@@ -76,9 +76,9 @@ cleanup() {
     [ -n "$HUT_PID" ] && kill "$HUT_PID" 2>/dev/null
     [ -n "$JACK_PID" ] && kill "$JACK_PID" 2>/dev/null
     [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
+    ip netns delete "$NS" 2>/dev/null
     wait 2>/dev/null
     stop_desk
-    ip netns delete "$NS" 2>/dev/null
 }
 
 # Onsets of one channel (0 left, 1 right) of a recording: a sample of 32 or more after 600 quiet.
@@ -177,7 +177,28 @@ echo "== LinkHut joins through a dummy JACK server"
 ip netns exec "$NS" jackd -n "$JACK_NAME" -d dummy -r 44100 >"$WORK/jack.log" 2>&1 &
 JACK_PID=$!
 sleep 2
-(sleep 600) | JACK_DEFAULT_SERVER=$JACK_NAME ip netns exec "$NS" LinkHut >"$WORK/linkhut.log" 2>&1 &
+rm -f "$WORK/hut.in"
+mkfifo "$WORK/hut.in"
+JACK_DEFAULT_SERVER=$JACK_NAME ip netns exec "$NS" LinkHut <"$WORK/hut.in" >"$WORK/linkhut.log" 2>&1 &
 HUT_PID=$!
+exec 8>"$WORK/hut.in"
+# LinkHut starts with Link off; its "a" key turns it on.
+printf a >&8
 sleep 3
 echo "our peer sees: $(peer show)"
+make_app_dir "$(linked_settings 0.4 0)"
+start_linked "$APP_DIR" out
+APP_PID=$!
+sleep 5
+echo "with Brevant, our peer sees: $(peer show)"
+# LinkHut's "e" raises the session's tempo by one; Brevant follows and plays it.
+printf e >&8
+sleep 2
+record "$WORK/hut.raw"
+focus_main 2>/dev/null; wait_main >/dev/null 2>&1; focus_main; xdotool key space
+sleep 6
+stop_record
+echo "LinkHut's last status line: $(tr '\r' '\n' <"$WORK/linkhut.log" | grep -a "^yes" | tail -n 1)"
+onsets "$WORK/hut.raw" 0 >"$WORK/hut.txt"
+echo "Brevant at LinkHut's tempo: $(grid "$WORK/hut.txt" "$(peer show | awk '{print 2646000 / $4}')")"
+exec 8>&-
