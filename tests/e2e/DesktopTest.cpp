@@ -25,7 +25,7 @@ namespace {
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 141;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 // A window manager started on the desk, in the background, ended with the test.
 class ManagerProcess {
@@ -178,7 +178,7 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
 
     desk.click(moved.x + 19, moved.y + 13);
     ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
-    desk.click(menu.x + 40, menu.y + 2 * 20 + 10);  // "Hot Keys..."
+    desk.click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
     pause(1000);
     desk.key("Escape");
     pause(600);
