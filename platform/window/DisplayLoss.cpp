@@ -1,4 +1,5 @@
-// Display loss: Xlib's fatal I/O error handler, replaced by one that lets the program save.
+// Display loss: Xlib's fatal I/O error handler, replaced by one that lets the program save, and
+// its protocol error handler, which no longer ends the program for a window that is gone.
 #include "platform/window/DisplayLoss.h"
 
 #include <X11/Xlib.h>
@@ -33,6 +34,17 @@ int connectionLost(Display*) {
     _exit(1);
 }
 
+XErrorHandler previousErrorHandler = nullptr;
+
+// A request can name a window that was destroyed while it travelled (a dialog closing as a
+// message about it goes out, a window manager's frame going away): X reports BadWindow, and
+// Xlib's own handler would end the process for it. Nothing is lost by dropping such a request.
+// Every other protocol error is left to the handler that was there before.
+int protocolError(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow) return 0;
+    return previousErrorHandler ? previousErrorHandler(display, error) : 0;
+}
+
 }  // namespace
 
 void setDisplayLostHandler(std::function<void()> handler) {
@@ -41,6 +53,8 @@ void setDisplayLostHandler(std::function<void()> handler) {
 
 void watchDisplayConnection() {
     XSetIOErrorHandler(connectionLost);
+    XErrorHandler previous = XSetErrorHandler(protocolError);
+    if (previous != protocolError) previousErrorHandler = previous;
 }
 
 }  // namespace platform

@@ -11,7 +11,8 @@ namespace platform {
 void setDisplayLostHandler(std::function<void()> handler);
 
 // Makes Xlib's fatal connection error run the handler, say what happened on standard error and
-// end the process with status 1, instead of only ending it. Application::startVideo calls it
+// end the process with status 1, instead of only ending it; and makes a BadWindow error (a request
+// on a window already destroyed) harmless instead of fatal. Application::startVideo calls it
 // once SDL has connected to an X display.
 void watchDisplayConnection();
 

@@ -19,6 +19,9 @@
 #include "platform/window/Form.h"
 #include "platform/window/Screen.h"
 
+// Last: Xlib's macros (None, Bool, Status) would otherwise reach the headers above.
+#include <X11/Xlib.h>
+
 extern char** environ;
 
 namespace {
@@ -145,6 +148,14 @@ void realWindowChecks() {
     ASSERT_EQ(std::system("xdotool key KP_Add key space"), 0);
     EXPECT_TRUE(processUntil([&] { return form.keys.size() >= 2; }));
     EXPECT_EQ(form.keys, (std::vector<int>{0x6B, 0x20}));
+
+    // A request on a window that is gone (here: one that never was) is dropped; Xlib's own
+    // handler would end the process, and this child with it.
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XMapWindow(other, 0x1FFFFF);
+    XSync(other, False);
+    XCloseDisplay(other);
 }
 
 // The same at a display scale of 2 that the X server's Xft.dpi resource asks for: the window is
