@@ -316,7 +316,12 @@ void Application::handleNativeEvent(const void* sdlEvent) {
             form->noteOrigin(report.onScreen, report.inWindow);
         pointer = report;
         pointerFresh = true;
-        if (report.kind == PointerReport::Kind::press) closePopupOnPressOutside(report.onScreen);
+        if (report.kind == PointerReport::Kind::press) {
+            // A new press means the last one's release went elsewhere, if it was still owed:
+            // swallowing this press's release would lose the click.
+            releaseOwed = false;
+            closePopupOnPressOutside(report.onScreen);
+        }
         // The menu's hold on the pointer may be ended by others (SDL on a focus change, some
         // window managers right after it was taken); the menu takes it again while it is open.
         if (report.grabEnded)
