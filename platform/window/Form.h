@@ -201,7 +201,7 @@ class Form {
     bool mapHeld = false;
     bool hiding = false;
     bool pointerGrabbed = false;
-    int holdsRenewed = 0;  // times the popup took the pointer back since it was shown
+    int holdsRenewed = 0;    // times the popup took the pointer back since it was shown
     bool focusSeen = false;  // the window system gave this window the focus since it was shown
     CursorShape cursorShape = CursorShape::standard;
 };
