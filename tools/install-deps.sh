@@ -6,7 +6,7 @@ set -e
 purpose="${1:-run}"
 build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libx11-dev libfreetype-dev libfontconfig-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
-tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland pulseaudio pulseaudio-utils"
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev pulseaudio pulseaudio-utils"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
 peers="gtick libxtst6"

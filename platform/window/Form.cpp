@@ -233,6 +233,7 @@ void Form::mapWindow() {
     SDL_SetWindowPosition(window, posX, posY);
     refreshOrigin();
     if (formStyle == FormStyle::popup) {
+        holdsRenewed = 0;
         pointerGrabbed = WindowSystem::grabPointer(window);
         return;
     }
@@ -242,8 +243,13 @@ void Form::mapWindow() {
     if (!WindowSystem::managerRuns(window)) activate();
 }
 
+// A few times per showing, not without end: Xwayland under sway may end a hold as soon as it is
+// taken, and taking it again at each end would keep the program busy with nothing else. The
+// menu then still closes on the focus leaving the program.
 void Form::holdPointer() {
     if (!window || !isVisible || formStyle != FormStyle::popup) return;
+    if (holdsRenewed >= kMaxHoldRenewals) return;
+    ++holdsRenewed;
     pointerGrabbed = WindowSystem::grabPointer(window);
 }
 

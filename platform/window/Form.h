@@ -135,6 +135,7 @@ class Form {
     // Grabs the pointer again for a visible popup form: SDL lets every grab go when the focus
     // moves between windows.
     void holdPointer();
+    static constexpr int kMaxHoldRenewals = 8;
     // Applies the application's title and icon to the window.
     void applyTitle();
     void applyIcon();
@@ -200,6 +201,7 @@ class Form {
     bool mapHeld = false;
     bool hiding = false;
     bool pointerGrabbed = false;
+    int holdsRenewed = 0;    // times the popup took the pointer back since it was shown
     bool focusSeen = false;  // the window system gave this window the focus since it was shown
     CursorShape cursorShape = CursorShape::standard;
 };

@@ -4,9 +4,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -26,6 +29,7 @@ namespace {
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
 constexpr int kMenuWidth = 264, kMenuHeight = 161;
+constexpr int kHotKeysWidth = 480, kHotKeysHeight = 253;
 
 // A window manager started on the desk, in the background, ended with the test.
 class ManagerProcess {
@@ -216,25 +220,29 @@ TEST_P(NoXDisplay, SaysInOneLineThatItNeedsX11OrXwaylandAndEndsWithStatusOne) {
 INSTANTIATE_TEST_SUITE_P(Environments, NoXDisplay,
                          ::testing::Values("", "SDL_VIDEODRIVER=wayland"));
 
-// weston without a seat of its own: headless, drawn by pixman (so that its screenshooter has
-// frames to read), with Xwayland, in a runtime folder of its own.
-class WestonDesktop : public ::testing::Test {
+// A Wayland compositor with its Xwayland, in a runtime folder of its own; the commands that look
+// at its X windows and take its pictures.
+class XwaylandDesktop : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (!haveProgram("weston") || !haveProgram("weston-screenshooter") ||
-            !haveProgram("Xwayland") || !haveProgram("xwininfo") || !haveProgram("convert"))
-            GTEST_SKIP() << "weston, Xwayland, x11-utils or ImageMagick is missing";
-        char pattern[] = "/tmp/brevant-weston19-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+    void TearDown() override {
+        if (app.alive()) app.sendSignal(SIGKILL);
+        if (compositor > 0) {
+            kill(compositor, SIGTERM);
+            waitpid(compositor, nullptr, 0);
+        }
+        if (!runtime.empty()) std::system(("rm -rf '" + runtime + "'").c_str());
+    }
+
+    bool makeRuntime(const std::string& name) {
+        std::string pattern = "/tmp/brevant-" + name + "19-XXXXXX";
+        if (!mkdtemp(pattern.data())) return false;
         runtime = pattern;
-        socket = "wayland-brevant19-" + std::to_string(getpid());
-        const std::string log = runtime + "/weston.log";
-        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + runtime,
-                                        "XDG_RUNTIME_DIR=" + runtime};
-        std::vector<std::string> args = {"weston",       "--backend=headless-backend.so",
-                                         "--use-pixman", "--xwayland",
-                                         "--debug",      "--socket=" + socket,
-                                         "--width=1280", "--height=1024"};
+        return true;
+    }
+
+    // Starts the compositor with a clean environment, its output in `log`.
+    bool startCompositor(std::vector<std::string> args, std::vector<std::string> env,
+                         const std::string& log) {
         std::vector<char*> envp, argv;
         for (std::string& entry : env)
             envp.push_back(entry.data());
@@ -246,31 +254,10 @@ class WestonDesktop : public ::testing::Test {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawnp(&weston, "weston", &actions, nullptr, argv.data(), envp.data()) != 0)
-            weston = -1;
+        if (posix_spawnp(&compositor, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            compositor = -1;
         posix_spawn_file_actions_destroy(&actions);
-        ASSERT_GT(weston, 0);
-        // weston names the X display it listens on once its Xwayland can be reached.
-        const std::string mark = "xserver listening on display ";
-        for (int i = 0; i < 200 && display.empty(); ++i, pause(50)) {
-            std::ifstream in(log);
-            std::stringstream text;
-            text << in.rdbuf();
-            const size_t at = text.str().find(mark);
-            if (at != std::string::npos)
-                display = text.str().substr(at + mark.size(),
-                                            text.str().find('\n', at) - at - mark.size());
-        }
-        ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
-    }
-
-    void TearDown() override {
-        if (app.alive()) app.sendSignal(SIGKILL);
-        if (weston > 0) {
-            kill(weston, SIGTERM);
-            waitpid(weston, nullptr, 0);
-        }
-        if (!runtime.empty()) std::system(("rm -rf '" + runtime + "'").c_str());
+        return compositor > 0;
     }
 
     int run(const std::string& command, std::string* out = nullptr) const {
@@ -286,14 +273,14 @@ class WestonDesktop : public ::testing::Test {
         return pclose(pipe);
     }
 
-    // The compositor's own picture of its output, through its screenshooter.
+    // The command that prints the compositor's picture of its output as a binary PPM.
+    virtual std::string screenshotCommand() const = 0;
+
+    // The compositor's own picture of its output.
     Shot screenshot() const {
         Shot shot;
         std::string data;
-        if (run("sh -c 'rm -f wayland-screenshot-*.png; weston-screenshooter >/dev/null 2>&1 && "
-                "convert wayland-screenshot-*.png -depth 8 ppm:-'",
-                &data) != 0)
-            return shot;
+        if (run(screenshotCommand(), &data) != 0) return shot;
         std::istringstream in(data);
         std::string magic;
         int maxValue = 0;
@@ -329,9 +316,77 @@ class WestonDesktop : public ::testing::Test {
         return false;
     }
 
-    pid_t weston = -1;
+    bool waitForWindow(int width, int height, int timeoutMs, WindowInfo& found) const {
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100))
+            if (findWindow(width, height, found)) return true;
+        return false;
+    }
+
+    bool waitForNoWindow(int width, int height, int timeoutMs) const {
+        WindowInfo found;
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100))
+            if (!findWindow(width, height, found)) return true;
+        return false;
+    }
+
+    // How long the splash was seen painted, in ms: from the start of the first picture that
+    // shows it painted to the end of the last one.
+    int watchSplash() const {
+        using Clock = std::chrono::steady_clock;
+        WindowInfo splash;
+        if (!waitForWindow(kSplashWidth, kSplashHeight, 15000, splash)) return 0;
+        Clock::time_point first{}, last{};
+        bool seen = false;
+        const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+        while (Clock::now() < end && findWindow(kSplashWidth, kSplashHeight, splash)) {
+            const Clock::time_point before = Clock::now();
+            if (!splashPainted(screenshot(), splash)) continue;
+            if (!seen) first = before;
+            last = Clock::now();
+            seen = true;
+        }
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count());
+    }
+
+    pid_t compositor = -1;
     std::string runtime, socket, display;
     AppRun app;
+};
+
+// weston without a seat of its own: headless, drawn by pixman (so that its screenshooter has
+// frames to read), with Xwayland.
+class WestonDesktop : public XwaylandDesktop {
+  protected:
+    void SetUp() override {
+        if (!haveProgram("weston") || !haveProgram("weston-screenshooter") ||
+            !haveProgram("Xwayland") || !haveProgram("xwininfo") || !haveProgram("convert"))
+            GTEST_SKIP() << "weston, Xwayland, x11-utils or ImageMagick is missing";
+        ASSERT_TRUE(makeRuntime("weston"));
+        socket = "wayland-brevant19-" + std::to_string(getpid());
+        const std::string log = runtime + "/weston.log";
+        ASSERT_TRUE(startCompositor(
+            {"weston", "--backend=headless-backend.so", "--use-pixman", "--xwayland", "--debug",
+             "--socket=" + socket, "--width=1280", "--height=1024"},
+            {"PATH=/usr/bin:/bin", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime}, log));
+        // weston names the X display it listens on once its Xwayland can be reached.
+        const std::string mark = "xserver listening on display ";
+        for (int i = 0; i < 200 && display.empty(); ++i, pause(50)) {
+            std::ifstream in(log);
+            std::stringstream text;
+            text << in.rdbuf();
+            const size_t at = text.str().find(mark);
+            if (at != std::string::npos)
+                display = text.str().substr(at + mark.size(),
+                                            text.str().find('\n', at) - at - mark.size());
+        }
+        ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
+    }
+
+    std::string screenshotCommand() const override {
+        return "sh -c 'rm -f wayland-screenshot-*.png; weston-screenshooter >/dev/null 2>&1 && "
+               "convert wayland-screenshot-*.png -depth 8 ppm:-'";
+    }
 };
 
 // weston puts new X windows at a place of its own; the splash shows there painted for its time,
@@ -365,6 +420,178 @@ TEST_F(WestonDesktop, TheSplashShowsPaintedAndTheMainWindowAtWestonsPlace) {
     EXPECT_GT(title.r + title.g + title.b, 600);
     app.sendSignal(SIGTERM);
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+}
+
+// sway refuses to run as root: it runs as the unprivileged "nobody", headless, with Xwayland and
+// a configuration of the test's own, which lets root's X clients in. Input comes through the
+// compositor as a user's does: a virtual pointer device of our own and wtype's virtual keyboard.
+class SwayDesktop : public XwaylandDesktop {
+  protected:
+    static constexpr int kNobody = 65534;
+
+    void SetUp() override {
+        for (const char* tool : {"sway", "setpriv", "xhost", "grim", "wtype", "xwininfo"})
+            if (!haveProgram(tool)) GTEST_SKIP() << tool << " is missing";
+        if (std::string(BREVANT_VIRTUAL_POINTER).empty())
+            GTEST_SKIP() << "the virtual pointer was not built (no wayland-client)";
+        ASSERT_TRUE(makeRuntime("sway"));
+        ASSERT_EQ(chown(runtime.c_str(), kNobody, kNobody), 0);
+        // Once Xwayland is there, root may use it; the names sway gave are written down.
+        std::ofstream(runtime + "/config")
+            << "xwayland enable\n"
+               "output HEADLESS-1 resolution 1280x1024 position 0 0\n"
+               "exec sh -c 'xhost +si:localuser:root >/dev/null && "
+               "cd \"$XDG_RUNTIME_DIR\" && echo \"$DISPLAY $WAYLAND_DISPLAY\" > names.new && "
+               "mv names.new names'\n";
+        ASSERT_TRUE(startCompositor(
+            {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c",
+             runtime + "/config"},
+            {"PATH=/usr/bin:/bin", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime,
+             "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"},
+            runtime + "/sway.log"));
+        for (int i = 0; i < 300 && display.empty(); ++i, pause(50)) {
+            std::ifstream in(runtime + "/names");
+            in >> display >> socket;
+        }
+        ASSERT_FALSE(display.empty()) << "sway did not start Xwayland";
+        signal(SIGPIPE, SIG_IGN);
+        pointer = popen(("cd '" + runtime + "' && XDG_RUNTIME_DIR='" + runtime +
+                         "' WAYLAND_DISPLAY=" + socket + " exec " + BREVANT_VIRTUAL_POINTER)
+                            .c_str(),
+                        "w");
+        ASSERT_NE(pointer, nullptr);
+        point("move 640 512", 50);
+        app.writeFile("settings.cfg", settingsFile("0.4"));
+    }
+
+    void TearDown() override {
+        if (pointer) pclose(pointer);
+        XwaylandDesktop::TearDown();
+    }
+
+    std::string screenshotCommand() const override { return "grim -t ppm -"; }
+
+    void point(const std::string& line, int ms) const {
+        std::fputs((line + "\n").c_str(), pointer);
+        std::fflush(pointer);
+        pause(ms);
+    }
+
+    // The pointer goes to (x, y) in four steps, as a hand moves it. (In one jump onto the menu,
+    // Xwayland under sway 1.7 took the press at twice the distance moved.)
+    void moveTo(int x, int y) {
+        for (int step = 1; step <= 4; ++step)
+            point("move " + std::to_string(atX + (x - atX) * step / 4) + " " +
+                      std::to_string(atY + (y - atY) * step / 4),
+                  50);
+        atX = x;
+        atY = y;
+        pause(100);
+    }
+
+    void click(int x, int y) {
+        moveTo(x, y);
+        point("down", 100);
+        point("up", 300);
+    }
+
+    // A drag by (dx, dy) with the first button down.
+    void drag(int x, int y, int dx, int dy) {
+        moveTo(x, y);
+        point("down", 150);
+        moveTo(x + dx, y + dy);
+        point("up", 400);
+    }
+
+    // wtype's keyboard is new for each key: Xwayland must have taken its keymap before the key
+    // comes, and the key must be seen before the keyboard goes.
+    void key(const std::string& name) const { run("wtype -s 300 -k " + name + " -s 300"); }
+
+    // sway's tree of windows, without the spaces it is printed with.
+    std::string swayTree() const {
+        std::string tree;
+        run("sh -c 'SWAYSOCK=$(ls sway-ipc.*.sock) swaymsg -r -t get_tree'", &tree);
+        std::erase_if(tree, [](char c) { return c == ' ' || c == '\n'; });
+        return tree;
+    }
+
+    // The place sway has for the X window.
+    bool swayPlace(const WindowInfo& window, int& x, int& y) const {
+        const std::string tree = swayTree();
+        const std::string mark = "\"window\":" + std::to_string(std::stoul(window.id, nullptr, 16));
+        const size_t at = tree.find(mark);
+        const size_t rect = at == std::string::npos ? at : tree.rfind("\"rect\":{", at);
+        if (rect == std::string::npos) return false;
+        return std::sscanf(tree.c_str() + rect, "\"rect\":{\"x\":%d,\"y\":%d", &x, &y) == 2;
+    }
+
+    bool anyUrgent() const { return swayTree().find("\"urgent\":true") != std::string::npos; }
+
+    FILE* pointer = nullptr;
+    int atX = 640, atY = 512;
+};
+
+// One user's session on sway: the splash, the main window at sway's place, a drag of the title
+// bar and a click on "+", the menu closed by a press outside it and Play clicked next,
+// a dialog closed and the space bar.
+TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
+    ASSERT_TRUE(app.startOnDisplay(display));
+    EXPECT_GE(watchSplash(), 1500);
+
+    WindowInfo main;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 15000, main)) << app.readFile("output.log");
+    pause(400);
+    int swayX = -1, swayY = -1;
+    EXPECT_TRUE(swayPlace(main, swayX, swayY));
+    EXPECT_EQ(swayX, main.x);
+    EXPECT_EQ(swayY, main.y);
+    drag(main.x + 200, main.y + 15, 60, 40);
+    WindowInfo moved;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
+    EXPECT_EQ(moved.x, main.x + 60);
+    EXPECT_EQ(moved.y, main.y + 40);
+    EXPECT_TRUE(swayPlace(moved, swayX, swayY));
+    EXPECT_EQ(swayX, moved.x);
+    EXPECT_EQ(swayY, moved.y);
+    click(moved.x + 241, moved.y + 125);  // "+"
+
+    click(moved.x + 19, moved.y + 13);  // the grip
+    WindowInfo menu;
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    EXPECT_EQ(menu.x, moved.x + 10);
+    pause(300);
+    // A press outside the menu, on the window's title bar. (After a press on the empty desktop,
+    // which also closes it, sway 1.7 gives the next press to X clients at a wrong place.)
+    click(moved.x + 200, moved.y + 15);
+    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
+    click(moved.x + 300, moved.y + 262);  // Play
+    pause(1600);
+    click(moved.x + 300, moved.y + 262);  // and stop again
+    pause(400);
+    ClickTrack before;
+    ASSERT_TRUE(before.load(app.audioPath()));
+    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
+    WindowInfo dialog;
+    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
+    pause(400);
+    key("Escape");
+    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
+    EXPECT_FALSE(anyUrgent());
+    key("space");
+    pause(1600);
+    key("Escape");
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+
+    ClickTrack after;
+    ASSERT_TRUE(after.load(app.audioPath()));
+    EXPECT_GE(after.clicks().size(), before.clicks().size() + 2)
+        << "SPACE after the dialog did not start the clicks";
+    EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
+        << app.readFile("settings.cfg");
 }
 
 }  // namespace
