@@ -184,3 +184,65 @@ TEST_F(BeatDialTest, LevelsAreDrawnApartAndPulsesLightAsTheySound) {
     EXPECT_EQ(m().beatLevel(4, 0), 2);
     EXPECT_FALSE(form->cycleLevelAt(BeatDial::left + 94, BeatDial::top + 94));
 }
+
+// A frame copied from the still layer with the lit parts drawn on top is the frame composed
+// whole, pixel for pixel: over bars with every beat and pulse lit in turn, in both colour models,
+// with bubbles, numbers, levels, pulses and silent bars, and across a change of tempo and of
+// count, each of which draws the layer once more.
+TEST_F(BeatDialTest, FramesFromTheStillLayerAreTheFramesComposedWhole) {
+    struct Case {
+        int beats;
+        const char* accents;
+        int subdivision;
+        bool bubbles, numbers, fading, white, silentBars, animate;
+    };
+    const Case cases[] = {
+        {4, "", 1, false, true, true, true, false, false},
+        {4, "", 1, true, true, true, false, false, true},
+        {9, "3/32/322/3210/32100/321000/3210000/32100000/321000000", 6, true, true, false, true,
+         true, false},
+        {7, "", 3, false, false, true, false, false, false},
+        {1, "", 4, true, false, true, true, false, false},
+        {0, "", 2, false, true, false, false, true, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.beats * 10 + test.subdivision);
+        m().beats = test.beats;
+        m().accents = test.accents;
+        m().subdivision = test.subdivision;
+        m().bubbles = test.bubbles;
+        m().beatNumbers = test.numbers;
+        m().fadingBeats = test.fading;
+        m().white = test.white;
+        m().silentBars = test.silentBars;
+        m().playBars = m().muteBars = 1;
+        m().animateBeatChange = test.animate;
+        form->buildLayout();
+        BeatDial layered(m(), c()), whole(m(), c());
+        whole.useLayer = false;
+        layered.buildBackground();
+        whole.buildBackground();
+        setBpm(200);
+        start();
+        for (int step = 0; step < 60; step++) {
+            if (step == 25) setBpm(97);
+            if (step == 40) {
+                m().beats = test.beats == 4 ? 3 : 4;
+                // A change long enough ago that its animation is over.
+                layered.beatChangeTime = whole.beatChangeTime = platform::clockMilliseconds() - 500;
+            }
+            // Both frames at the same millisecond, so that the bubbles stand in the same place.
+            std::uint32_t now;
+            do {
+                now = platform::clockMilliseconds();
+                layered.lastFrameTime = whole.lastFrameTime = now - BeatDial::frameInterval;
+                layered.paint(true);
+                whole.paint(true);
+            } while (platform::clockMilliseconds() != now);
+            ASSERT_TRUE(where(layered.image, &whole.image).empty()) << "step " << step;
+            play(1013);
+        }
+        EXPECT_EQ(layered.layersDrawn, 3u);
+        m().running = false;
+    }
+}
