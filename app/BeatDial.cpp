@@ -85,6 +85,7 @@ void BeatDial::buildBackground() {
     }
     image.create(size, size);
     layer.release();
+    imageOnLayer = false;
     stale = true;
 }
 
@@ -150,6 +151,8 @@ BeatDial::Light BeatDial::currentLight() {
 
 // The frame from scratch: background, bubbles, texts, ring, markers and the lit ones among them.
 void BeatDial::composeWhole(std::uint32_t now, const Light& light) {
+    imageOnLayer = false;
+    unsent = {0, 0, image.width, image.height};
     Limage::drawKeyed(background, image, 0, 0, -1);
     if (metronome.bubbles) drawBubbleStrip();
     drawFigures(now, light);
@@ -170,12 +173,24 @@ bool BeatDial::composeOnLayer(std::uint32_t now, const Light& light) {
         Limage::drawKeyed(image, layer, 0, 0, -1);
         layerDrawn = state;
         ++layersDrawn;
+        imageOnLayer = false;
     }
-    Limage::drawKeyed(layer, image, 0, 0, -1);
+    // The image is the layer but for the parts the last frame composed: those are put back.
+    if (!imageOnLayer) {
+        Limage::drawKeyed(layer, image, 0, 0, -1);
+        unsent = {0, 0, image.width, image.height};
+        litParts.clear();
+    }
+    for (const platform::Rect& part : litParts) {
+        image.setClip(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
+        Limage::drawKeyed(layer, image, 0, 0, -1);
+        unsent = unite(unsent, part);
+    }
     std::vector<platform::Rect> parts = movingParts(light);
     for (const platform::Rect& part : parts) {
         image.setClip(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
         Limage::drawKeyed(background, image, 0, 0, -1);
+        unsent = unite(unsent, part);
     }
     image.resetClip();
     if (metronome.bubbles) drawBubbleStrip();
@@ -185,7 +200,17 @@ bool BeatDial::composeOnLayer(std::uint32_t now, const Light& light) {
         drawFigures(now, light);
     }
     canvas.clearClip();
+    litParts = std::move(parts);
+    imageOnLayer = true;
     return true;
+}
+
+// The smallest rectangle holding both; an empty one holds nothing.
+platform::Rect BeatDial::unite(const platform::Rect& a, const platform::Rect& b) {
+    if (a.Left >= a.Right || a.Top >= a.Bottom) return b;
+    if (b.Left >= b.Right || b.Top >= b.Bottom) return a;
+    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+            std::max(a.Bottom, b.Bottom)};
 }
 
 bool BeatDial::animating(std::uint32_t now) const {
@@ -444,8 +469,11 @@ void BeatDial::show(bool toBackground) {
         if (container.raster.isValid()) container.raster.canvas().draw(left, top, image.pixels());
         return;
     }
-    // Most of a frame is what the window shows already: only the part that changed goes out.
-    if (container.window) container.window->canvas().drawChanged(left, top, image.pixels());
+    // Most of a frame is what the window shows already: only the part that changed goes out,
+    // and only where something was drawn since the last frame sent does it need comparing.
+    if (!container.window) return;
+    container.window->canvas().drawChanged(left, top, image.pixels(), unsent);
+    unsent = {};
 }
 
 // The generator of the bubbles' flicker: a 64-bit linear congruential one; the value is the

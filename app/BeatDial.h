@@ -78,6 +78,7 @@ class BeatDial {
     bool animating(std::uint32_t now) const;
     LayerState layerState() const;
     std::vector<platform::Rect> movingParts(const Light& light) const;
+    static platform::Rect unite(const platform::Rect& a, const platform::Rect& b);
     int bubbleStripWidth() const;
     int bubbleStripLeft(int stripWidth) const;
     void drawBubbleStrip();
@@ -102,4 +103,7 @@ class BeatDial {
     std::uint64_t lastStill = 0;  // what a still frame showed, to skip drawing it again
     Limage layer;                 // a frame without its lit parts and bubbles, see composeOnLayer
     LayerState layerDrawn;        // what the layer shows
+    bool imageOnLayer = false;    // the image is the layer but for litParts
+    std::vector<platform::Rect> litParts;
+    platform::Rect unsent;  // where the image may differ from the frame last sent to the window
 };

@@ -9,6 +9,7 @@
 #include "engine/Metronome.h"
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
+#include "platform/window/TestInput.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {
@@ -244,5 +245,29 @@ TEST_F(BeatDialTest, FramesFromTheStillLayerAreTheFramesComposedWhole) {
         }
         EXPECT_EQ(layered.layersDrawn, 3u);
         m().running = false;
+    }
+}
+
+// Frames sent to the window as the parts that changed leave it showing each frame whole.
+TEST_F(BeatDialTest, TheWindowShowsEachFrameWhole) {
+    m().beats = 9;
+    m().subdivision = 3;
+    m().bubbles = m().beatNumbers = m().fadingBeats = true;
+    setBpm(200);
+    start();
+    for (int step = 0; step < 24; step++, play(2011)) {
+        if (step == 12) c().repaint();
+        module->dial.lastFrameTime = platform::clockMilliseconds() - BeatDial::frameInterval;
+        // Now and then a frame goes only into the back buffer, as a full repaint draws it.
+        const bool toBackground = step % 5 == 4;
+        module->dial.paint(toBackground);
+        if (toBackground) continue;
+        const Limage& image = module->dial.image;
+        for (int y = 0; y < image.height; y++)
+            for (int x = 0; x < image.width; x++)
+                ASSERT_EQ(
+                    platform::TestInput::windowPixel(*form, BeatDial::left + x, BeatDial::top + y),
+                    pixelAt(image, x, y))
+                    << x << "," << y << " step " << step;
     }
 }
