@@ -156,6 +156,8 @@ gtick_rows() {
 }
 
 start_desk || exit 1
+# Always a server of its own: both programs must play on the same, measured one.
+unset PULSE_SERVER
 start_server || exit 1
 trap 'stop_peer; stop_app; stop_server; stop_desk' EXIT
 echo "load before: $(uptime)"
