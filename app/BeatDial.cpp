@@ -103,8 +103,7 @@ bool BeatDial::unchangedSinceLastFrame() {
 
 bool BeatDial::moving() const {
     return metronome.running || metronome.bubbles ||
-           (metronome.animateBeatChange &&
-            (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
+           (metronome.animateBeatChange && (clock() - beatChangeTime) * 6u < 1000u);
 }
 
 std::uint64_t BeatDial::stillKey() {
@@ -124,17 +123,17 @@ std::uint64_t BeatDial::stillKey() {
 std::uint32_t BeatDial::msUntilNextFrame() {
     if (!image.isValid()) return UINT32_MAX;
     if (!moving() && !stale && stillKey() == lastStill) return UINT32_MAX;
-    const std::uint32_t elapsed = platform::clockMilliseconds() - lastFrameTime;
+    const std::uint32_t elapsed = clock() - lastFrameTime;
     return elapsed >= frameInterval ? 0 : frameInterval - elapsed + 1;
 }
 
 void BeatDial::paint(bool toBackground) {
-    if (platform::clockMilliseconds() < lastFrameTime + frameInterval) return;
-    lastFrameTime = platform::clockMilliseconds();
+    if (clock() < lastFrameTime + frameInterval) return;
+    lastFrameTime = clock();
     if (!image.isValid()) return;
     if (!toBackground && unchangedSinceLastFrame()) return;
     ++framesComposed;
-    const std::uint32_t now = platform::clockMilliseconds();
+    const std::uint32_t now = clock();
     const Light light = currentLight();
     if (!useLayer || !composeOnLayer(now, light)) composeWhole(now, light);
     show(toBackground);
@@ -486,7 +485,7 @@ std::uint32_t BeatDial::nextRandom() {
 // 140 bubbles rise from the bottom of the strip and drift sideways; each takes 6.25 to 10.4
 // seconds to rise, and its brightness flickers a little from frame to frame.
 void BeatDial::drawBubbles(Limage& strip, double a, double b, double c, double d) {
-    const float t = static_cast<float>(platform::clockMilliseconds() * 0.001);
+    const float t = static_cast<float>(clock() * 0.001);
     platform::Canvas& canvas = strip.canvas();
     for (int k = 0; k < 140; ++k) {
         const double speed = (0.2 * std::sin(543.0 * k) + 0.8) * 0.8 * t;

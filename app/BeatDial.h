@@ -7,6 +7,7 @@
 #include "base/AnsiString.h"
 #include "graphics/Limage.h"
 #include "platform/draw/Rect.h"
+#include "platform/system/Clock.h"
 
 class Metronome;
 class ShadeUI;
@@ -44,6 +45,8 @@ class BeatDial {
     // is composed whole. Both give the same pixels.
     bool useLayer = true;
     std::uint64_t layersDrawn = 0;  // how often that layer was drawn
+    // The millisecond clock of frames, fades and bubbles; tests hand in one of their own.
+    std::uint32_t (*clock)() = platform::clockMilliseconds;
 
     // The beat whose marker lies under the window point (x, y), or -1; the one marker of a bar
     // without beats (0) counts as none, as it has no level to change.
