@@ -1,6 +1,7 @@
 // The beat dial's background layers, its frame painter and the bubbles.
 #include "app/BeatDial.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/TextConversions.h"
@@ -83,6 +84,8 @@ void BeatDial::buildBackground() {
         Limage::drawBlended(scratch, background, 0, 0, B1);
     }
     image.create(size, size);
+    layer.release();
+    imageOnLayer = false;
     stale = true;
 }
 
@@ -100,8 +103,7 @@ bool BeatDial::unchangedSinceLastFrame() {
 
 bool BeatDial::moving() const {
     return metronome.running || metronome.bubbles ||
-           (metronome.animateBeatChange &&
-            (platform::clockMilliseconds() - beatChangeTime) * 6u < 1000u);
+           (metronome.animateBeatChange && (clock() - beatChangeTime) * 6u < 1000u);
 }
 
 std::uint64_t BeatDial::stillKey() {
@@ -121,37 +123,171 @@ std::uint64_t BeatDial::stillKey() {
 std::uint32_t BeatDial::msUntilNextFrame() {
     if (!image.isValid()) return UINT32_MAX;
     if (!moving() && !stale && stillKey() == lastStill) return UINT32_MAX;
-    const std::uint32_t elapsed = platform::clockMilliseconds() - lastFrameTime;
+    const std::uint32_t elapsed = clock() - lastFrameTime;
     return elapsed >= frameInterval ? 0 : frameInterval - elapsed + 1;
 }
 
 void BeatDial::paint(bool toBackground) {
-    if (platform::clockMilliseconds() < lastFrameTime + frameInterval) return;
-    lastFrameTime = platform::clockMilliseconds();
+    if (clock() < lastFrameTime + frameInterval) return;
+    lastFrameTime = clock();
     if (!image.isValid()) return;
     if (!toBackground && unchangedSinceLastFrame()) return;
     ++framesComposed;
-    Limage::drawKeyed(background, image, 0, 0, -1);
-    const int cx = image.width / 2;
-    const int cy = image.height / 2;
-    if (metronome.bubbles) drawBubbleStrip();
-    Colours colours{scaleColour(baseColour, 0.38f), 0x00FFFF, 0xFFFFFF, 0xFFFFFF};
-    drawTexts(cx, cy);
-    double radius = cx * 0.75;
-    const int shown = animate(colours, radius);
-    const int r = shown >= 2 ? static_cast<int>(radius) : 0;
-    if (shown >= 2) drawRing(r, colours.ring);
-    drawMarkers(shown, r, colours);
+    const std::uint32_t now = clock();
+    const Light light = currentLight();
+    if (!useLayer || !composeOnLayer(now, light)) composeWhole(now, light);
     show(toBackground);
+}
+
+// The heard position is read once a frame: the audio thread moves it while the frame is drawn.
+// Right after a start nothing of the bar is heard yet (a negative position): no beat lit.
+BeatDial::Light BeatDial::currentLight() {
+    Light light;
+    light.position = metronome.running ? metronome.beatPosition() : -1.0;
+    light.silent = light.position >= 0.0 && metronome.heardBarSilent();
+    return light;
+}
+
+// The frame from scratch: background, bubbles, texts, ring, markers and the lit ones among them.
+void BeatDial::composeWhole(std::uint32_t now, const Light& light) {
+    imageOnLayer = false;
+    unsent = {0, 0, image.width, image.height};
+    Limage::drawKeyed(background, image, 0, 0, -1);
+    if (metronome.bubbles) drawBubbleStrip();
+    drawFigures(now, light);
+}
+
+// Between two frames only the lit marker and pulse (and the bubbles) change. The rest is kept in
+// a layer, drawn again only when tempo, count, pattern, sound or numbers change; a frame copies
+// it and composes whole, each clipped to its rectangle, only the parts where something moves
+// (drawing clipped gives the same pixels inside the clip). During the change animation the ring
+// moves too, and the frame is composed whole.
+bool BeatDial::composeOnLayer(std::uint32_t now, const Light& light) {
+    if (animating(now)) return false;
+    const LayerState state = layerState();
+    if (!layer.isValid() || !(state == layerDrawn)) {
+        if (!layer.create(image.width, image.height)) return false;
+        Limage::drawKeyed(background, image, 0, 0, -1);
+        drawFigures(now, Light{});
+        Limage::drawKeyed(image, layer, 0, 0, -1);
+        layerDrawn = state;
+        ++layersDrawn;
+        imageOnLayer = false;
+    }
+    // The image is the layer but for the parts the last frame composed: those are put back.
+    if (!imageOnLayer) {
+        Limage::drawKeyed(layer, image, 0, 0, -1);
+        unsent = {0, 0, image.width, image.height};
+        litParts.clear();
+    }
+    for (const platform::Rect& part : litParts) {
+        image.setClip(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
+        Limage::drawKeyed(layer, image, 0, 0, -1);
+        unsent = unite(unsent, part);
+    }
+    std::vector<platform::Rect> parts = movingParts(light);
+    for (const platform::Rect& part : parts) {
+        image.setClip(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
+        Limage::drawKeyed(background, image, 0, 0, -1);
+        unsent = unite(unsent, part);
+    }
+    image.resetClip();
+    if (metronome.bubbles) drawBubbleStrip();
+    platform::Canvas& canvas = image.canvas();
+    for (const platform::Rect& part : parts) {
+        canvas.setClip(part);
+        drawFigures(now, light);
+    }
+    canvas.clearClip();
+    litParts = std::move(parts);
+    imageOnLayer = true;
+    return true;
+}
+
+// The smallest rectangle holding both; an empty one holds nothing.
+platform::Rect BeatDial::unite(const platform::Rect& a, const platform::Rect& b) {
+    if (a.Left >= a.Right || a.Top >= a.Bottom) return b;
+    if (b.Left >= b.Right || b.Top >= b.Bottom) return a;
+    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+            std::max(a.Bottom, b.Bottom)};
+}
+
+bool BeatDial::animating(std::uint32_t now) const {
+    return metronome.animateBeatChange && (now - beatChangeTime) * 6u < 1000u;
+}
+
+BeatDial::LayerState BeatDial::layerState() const {
+    return {metronome.bpm(), patternCode(), metronome.shownBeats(), metronome.sound,
+            metronome.beatNumbers};
+}
+
+// The bubbles' strip and a margin around the lit marker and pulse, merged where they overlap so
+// that nothing is drawn twice.
+std::vector<platform::Rect> BeatDial::movingParts(const Light& light) const {
+    std::vector<platform::Rect> parts;
+    if (metronome.bubbles) {
+        const int w = bubbleStripWidth(), x = bubbleStripLeft(w);
+        parts.push_back({x, 0, x + w, image.height});
+    }
+    const int shown = metronome.shownBeats();
+    const int n = shown == 0 ? 1 : shown;
+    const double cx = image.width / 2, cy = image.height / 2;
+    auto around = [&](double radius, double turn, int margin) {
+        const double a = turn * twoPi;
+        const int x = static_cast<int>(cx + std::sin(a) * radius + 0.5);
+        const int y = static_cast<int>(cy - std::cos(a) * radius + 0.5);
+        parts.push_back({x - margin, y - margin, x + margin + 1, y + margin + 1});
+    };
+    if (light.position >= 0.0) {
+        const int radius = shown >= 2 ? static_cast<int>(cx * 0.75) : 0;
+        around(radius, static_cast<int>(light.position) / static_cast<double>(n), 7);
+        const int pulses = metronome.pulsesPerBeat();
+        if (pulses >= 2)
+            around(cx * 0.75,
+                   static_cast<int>(light.position * pulses) / static_cast<double>(n * pulses), 4);
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        for (std::size_t j = i + 1; j < parts.size(); ++j) {
+            platform::Rect& a = parts[i];
+            const platform::Rect b = parts[j];
+            if (a.Right <= b.Left || b.Right <= a.Left || a.Bottom <= b.Top || b.Bottom <= a.Top)
+                continue;
+            a = {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+                 std::max(a.Bottom, b.Bottom)};
+            parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(j));
+            j = i;  // the grown rectangle may now meet one it missed before
+        }
+    return parts;
+}
+
+int BeatDial::bubbleStripWidth() const {
+    return static_cast<int>(image.width * 0.08);
+}
+
+int BeatDial::bubbleStripLeft(int stripWidth) const {
+    return static_cast<int>(image.width * 0.75 - stripWidth / 2);
 }
 
 void BeatDial::drawBubbleStrip() {
     Limage strip;
-    const int w = image.width, h = image.height;
-    if (!strip.create(static_cast<int>(w * 0.08), h)) return;
+    const int h = image.height;
+    if (!strip.create(bubbleStripWidth(), h)) return;
     strip.fill(0);
     drawBubbles(strip, strip.width / 2, h, strip.width, h);
-    Limage::drawBlended(strip, image, static_cast<int>(w * 0.75 - strip.width / 2), 0, B3);
+    Limage::drawBlended(strip, image, bubbleStripLeft(strip.width), 0, B3);
+}
+
+// Texts, ring and markers, in this order, over the background (and bubbles).
+void BeatDial::drawFigures(std::uint32_t now, const Light& light) {
+    const int cx = image.width / 2;
+    const int cy = image.height / 2;
+    Colours colours{scaleColour(baseColour, 0.38f), 0x00FFFF, 0xFFFFFF, 0xFFFFFF};
+    drawTexts(cx, cy);
+    double radius = cx * 0.75;
+    const int shown = animate(colours, radius, now);
+    const int r = shown >= 2 ? static_cast<int>(radius) : 0;
+    if (shown >= 2) drawRing(r, colours.ring);
+    drawMarkers(shown, r, colours, light);
 }
 
 void BeatDial::drawTexts(int cx, int cy) {
@@ -184,11 +320,11 @@ void BeatDial::drawTexts(int cx, int cy) {
 // The shrink-and-grow of a change of beat count: the count switches halfway, at 83 ms, when
 // the ring is smallest and faded; by 167 ms it is back. A change between 0 and 1 only switches.
 // Both counts are taken as the dial shows them, 0..9, whatever a hand-edited file held.
-int BeatDial::animate(Colours& colours, double& radius) {
+int BeatDial::animate(Colours& colours, double& radius, std::uint32_t time) {
     const int before = Metronome::clampBeats(previousBeats), now = metronome.shownBeats();
     int shown = now;
     if (!metronome.animateBeatChange) return shown;
-    const std::uint32_t elapsed = (platform::clockMilliseconds() - beatChangeTime) * 6u;
+    const std::uint32_t elapsed = (time - beatChangeTime) * 6u;
     const double t = elapsed / 1000.0;
     if (t < 0.5) shown = before;
     const bool quiet = (before == 0 && now == 1) || (before == 1 && now == 0);
@@ -214,17 +350,16 @@ void BeatDial::drawRing(int radius, int colour) {
     }
 }
 
-void BeatDial::drawMarkers(int shown, int radius, const Colours& colours) {
+void BeatDial::drawMarkers(int shown, int radius, const Colours& colours, const Light& light) {
     platform::Canvas& canvas = image.canvas();
     const int cx = image.width / 2, cy = image.height / 2;
     const int n = shown == 0 ? 1 : shown;
-    // Right after a start nothing of the bar is heard yet (a negative position): no beat lit.
-    const double position = metronome.running ? metronome.beatPosition() : -1.0;
+    const double position = light.position;
     const bool lighting = position >= 0.0;
     const bool levels = !defaultPattern(shown);
     Colours shownColours = colours;
     // In a silent bar the sounding beat is lit grey: the dial moves on, but nothing is heard.
-    if (lighting && metronome.heardBarSilent()) shownColours.lit = scaleColour(baseColour, 0.8f);
+    if (light.silent) shownColours.lit = scaleColour(baseColour, 0.8f);
     drawPulses(shown, lighting ? position : -1.0, shownColours);
     for (int i = 0; i < n; ++i) {
         const double a = static_cast<double>(i) / n * twoPi;
@@ -333,8 +468,11 @@ void BeatDial::show(bool toBackground) {
         if (container.raster.isValid()) container.raster.canvas().draw(left, top, image.pixels());
         return;
     }
-    // Most of a frame is what the window shows already: only the part that changed goes out.
-    if (container.window) container.window->canvas().drawChanged(left, top, image.pixels());
+    // Most of a frame is what the window shows already: only the part that changed goes out,
+    // and only where something was drawn since the last frame sent does it need comparing.
+    if (!container.window) return;
+    container.window->canvas().drawChanged(left, top, image.pixels(), unsent);
+    unsent = {};
 }
 
 // The generator of the bubbles' flicker: a 64-bit linear congruential one; the value is the
@@ -347,7 +485,7 @@ std::uint32_t BeatDial::nextRandom() {
 // 140 bubbles rise from the bottom of the strip and drift sideways; each takes 6.25 to 10.4
 // seconds to rise, and its brightness flickers a little from frame to frame.
 void BeatDial::drawBubbles(Limage& strip, double a, double b, double c, double d) {
-    const float t = static_cast<float>(platform::clockMilliseconds() * 0.001);
+    const float t = static_cast<float>(clock() * 0.001);
     platform::Canvas& canvas = strip.canvas();
     for (int k = 0; k < 140; ++k) {
         const double speed = (0.2 * std::sin(543.0 * k) + 0.8) * 0.8 * t;

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/AnsiString.h"
 #include "graphics/Limage.h"
+#include "platform/draw/Rect.h"
+#include "platform/system/Clock.h"
 
 class Metronome;
 class ShadeUI;
@@ -38,6 +41,12 @@ class BeatDial {
     std::uint32_t msUntilNextFrame();
     // Frames composed so far (a frame skipped as unchanged does not count).
     std::uint64_t framesComposed = 0;
+    // Frames are copied from the still layer with the lit parts drawn on top; off, every frame
+    // is composed whole. Both give the same pixels.
+    bool useLayer = true;
+    std::uint64_t layersDrawn = 0;  // how often that layer was drawn
+    // The millisecond clock of frames, fades and bubbles; tests hand in one of their own.
+    std::uint32_t (*clock)() = platform::clockMilliseconds;
 
     // The beat whose marker lies under the window point (x, y), or -1; the one marker of a bar
     // without beats (0) counts as none, as it has no level to change.
@@ -52,12 +61,35 @@ class BeatDial {
     struct Colours {
         int label, lit, ring, number;
     };
+    // Where the sounding beat is heard (negative: none) and whether its bar is silent.
+    struct Light {
+        double position = -1.0;
+        bool silent = false;
+    };
+    // Everything the still layer's pixels depend on.
+    struct LayerState {
+        int bpm = 0;
+        std::uint64_t pattern = 0;
+        int beats = 0, sound = 0;
+        bool numbers = false;
+        bool operator==(const LayerState&) const = default;
+    };
 
+    Light currentLight();
+    void composeWhole(std::uint32_t now, const Light& light);
+    bool composeOnLayer(std::uint32_t now, const Light& light);
+    bool animating(std::uint32_t now) const;
+    LayerState layerState() const;
+    std::vector<platform::Rect> movingParts(const Light& light) const;
+    static platform::Rect unite(const platform::Rect& a, const platform::Rect& b);
+    int bubbleStripWidth() const;
+    int bubbleStripLeft(int stripWidth) const;
     void drawBubbleStrip();
+    void drawFigures(std::uint32_t now, const Light& light);
     void drawTexts(int cx, int cy);
-    int animate(Colours& colours, double& radius);
+    int animate(Colours& colours, double& radius, std::uint32_t time);
     void drawRing(int radius, int colour);
-    void drawMarkers(int shown, int radius, const Colours& colours);
+    void drawMarkers(int shown, int radius, const Colours& colours, const Light& light);
     void drawLevel(int x, int y, int level, double angle, int colour);
     void drawPulses(int shown, double position, const Colours& colours);
     std::uint64_t patternCode() const;
@@ -72,4 +104,9 @@ class BeatDial {
     ShadeUI& container;
     std::uint64_t randomState = 0x853C49E6748FEA9BULL;
     std::uint64_t lastStill = 0;  // what a still frame showed, to skip drawing it again
+    Limage layer;                 // a frame without its lit parts and bubbles, see composeOnLayer
+    LayerState layerDrawn;        // what the layer shows
+    bool imageOnLayer = false;    // the image is the layer but for litParts
+    std::vector<platform::Rect> litParts;
+    platform::Rect unsent;  // where the image may differ from the frame last sent to the window
 };

@@ -90,49 +90,70 @@ void FormCanvas::draw(int x, int y, const PixelRows& picture) {
 // it was given: comparing bytes costs far less than converting each pixel to compare it with
 // the surface. Any other draw onto that rectangle, or a new surface, makes the next one whole.
 void FormCanvas::drawChanged(int x, int y, const PixelRows& picture) {
+    drawChanged(x, y, picture, Rect{0, 0, picture.width, picture.height});
+}
+
+// Outside `mayDiffer` the picture equals the kept one (the caller says so), and so does the part
+// of it that compares equal: only the pixels that differ are copied, shown and kept again.
+void FormCanvas::drawChanged(int x, int y, const PixelRows& picture, const Rect& mayDiffer) {
     Rect touched;
     if (!picture.valid() || !area(x, y, picture.width, picture.height, touched)) return;
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     const bool comparable = surface == keptSurface && touched.Left == keptArea.Left &&
                             touched.Top == keptArea.Top && touched.Right == keptArea.Right &&
                             touched.Bottom == keptArea.Bottom;
-    Rect changed = touched;
-    if (comparable && !changedPart(x, y, picture, changed)) return;
+    if (!comparable) {
+        copy(x, y, picture, touched);
+        keep(x, y, picture, touched, touched, surface);
+        return;
+    }
+    Rect changed{std::max(touched.Left, x + mayDiffer.Left),
+                 std::max(touched.Top, y + mayDiffer.Top),
+                 std::min(touched.Right, x + mayDiffer.Right),
+                 std::min(touched.Bottom, y + mayDiffer.Bottom)};
+    if (changed.Left >= changed.Right || changed.Top >= changed.Bottom) return;
+    if (!changedPart(x, y, picture, changed)) return;
     copy(x, y, picture, changed);
-    keep(x, y, picture, touched, surface);
+    keep(x, y, picture, touched, changed, surface);
 }
 
-// Cuts `touched` (the kept rectangle) down to the rows and columns that differ from the kept
-// picture; false when none does.
-bool FormCanvas::changedPart(int x, int y, const PixelRows& picture, Rect& touched) const {
-    const std::size_t rowBytes = std::size_t(touched.Right - touched.Left) * 3;
-    Rect changed{touched.Right, touched.Bottom, touched.Left, touched.Top};
-    for (int row = touched.Top; row < touched.Bottom; ++row) {
-        const unsigned char* now = picture.rows[row - y] + 3 * (touched.Left - x);
-        const unsigned char* before = kept.data() + std::size_t(row - touched.Top) * rowBytes;
+// Cuts `part` (inside the kept rectangle) down to the rows and columns that differ from the
+// kept picture; false when none does.
+bool FormCanvas::changedPart(int x, int y, const PixelRows& picture, Rect& part) const {
+    const std::size_t keptRowBytes = std::size_t(keptArea.Right - keptArea.Left) * 3;
+    const std::size_t rowBytes = std::size_t(part.Right - part.Left) * 3;
+    Rect changed{part.Right, part.Bottom, part.Left, part.Top};
+    for (int row = part.Top; row < part.Bottom; ++row) {
+        const unsigned char* now = picture.rows[row - y] + 3 * (part.Left - x);
+        const unsigned char* before = kept.data() + std::size_t(row - keptArea.Top) * keptRowBytes +
+                                      std::size_t(part.Left - keptArea.Left) * 3;
         if (std::memcmp(now, before, rowBytes) == 0) continue;
         std::size_t first = 0, last = rowBytes - 1;
         while (now[first] == before[first])
             ++first;
         while (now[last] == before[last])
             --last;
-        changed.Left = std::min(changed.Left, touched.Left + int(first / 3));
-        changed.Right = std::max(changed.Right, touched.Left + int(last / 3) + 1);
+        changed.Left = std::min(changed.Left, part.Left + int(first / 3));
+        changed.Right = std::max(changed.Right, part.Left + int(last / 3) + 1);
         changed.Top = std::min(changed.Top, row);
         changed.Bottom = row + 1;
     }
     if (changed.Left >= changed.Right) return false;
-    touched = changed;
+    part = changed;
     return true;
 }
 
-void FormCanvas::keep(int x, int y, const PixelRows& picture, const Rect& touched,
+// Showing the part dropped the kept picture (see present); the rest of it is still what the
+// surface holds, so only the part is copied in again.
+void FormCanvas::keep(int x, int y, const PixelRows& picture, const Rect& touched, const Rect& part,
                       const void* surface) {
-    const std::size_t rowBytes = std::size_t(touched.Right - touched.Left) * 3;
-    kept.resize(rowBytes * std::size_t(touched.Bottom - touched.Top));
-    for (int row = touched.Top; row < touched.Bottom; ++row)
-        std::memcpy(kept.data() + std::size_t(row - touched.Top) * rowBytes,
-                    picture.rows[row - y] + 3 * (touched.Left - x), rowBytes);
+    const std::size_t keptRowBytes = std::size_t(touched.Right - touched.Left) * 3;
+    const std::size_t rowBytes = std::size_t(part.Right - part.Left) * 3;
+    kept.resize(keptRowBytes * std::size_t(touched.Bottom - touched.Top));
+    for (int row = part.Top; row < part.Bottom; ++row)
+        std::memcpy(kept.data() + std::size_t(row - touched.Top) * keptRowBytes +
+                        std::size_t(part.Left - touched.Left) * 3,
+                    picture.rows[row - y] + 3 * (part.Left - x), rowBytes);
     keptArea = touched;
     keptSurface = surface;
 }

@@ -25,6 +25,7 @@ class FormCanvas : public WindowCanvas {
     void draw(int x, int y, const PixelRows& picture) override;
     // Compares with the picture the last drawChanged put on the same rectangle.
     void drawChanged(int x, int y, const PixelRows& picture) override;
+    void drawChanged(int x, int y, const PixelRows& picture, const Rect& mayDiffer) override;
     // Fills the client area (inside the clip) with one colour, 0x00BBGGRR.
     void fill(int colour);
     // The designed rectangle the last draw or fill put on the screen, and how many did.
@@ -37,9 +38,12 @@ class FormCanvas : public WindowCanvas {
     void present(const Rect& touched);
     // Copies the part `touched` of the picture at (x, y) to the surface and shows it.
     void copy(int x, int y, const PixelRows& picture, const Rect& touched);
-    // Cuts `touched` down to the pixels that differ from the kept picture; false when none.
-    bool changedPart(int x, int y, const PixelRows& picture, Rect& touched) const;
-    void keep(int x, int y, const PixelRows& picture, const Rect& touched, const void* surface);
+    // Cuts `part` (inside the kept rectangle) down to the pixels that differ from the kept
+    // picture; false when none does.
+    bool changedPart(int x, int y, const PixelRows& picture, Rect& part) const;
+    // Keeps the picture's rows in `part` of the kept rectangle `touched`.
+    void keep(int x, int y, const PixelRows& picture, const Rect& touched, const Rect& part,
+              const void* surface);
 
     ::SDL_Window* window;
     int scale;

@@ -28,6 +28,12 @@ class WindowCanvas {
     // an animation): only the smallest rectangle holding every pixel that differs is copied and
     // shown, and nothing when none does. Where the window cannot tell, it draws it all.
     virtual void drawChanged(int x, int y, const PixelRows& picture) { draw(x, y, picture); }
+    // The same, told by the caller that the picture differs from the one it gave last time at
+    // most inside `mayDiffer` (in picture coordinates): only that part needs comparing.
+    virtual void drawChanged(int x, int y, const PixelRows& picture, const Rect& mayDiffer) {
+        (void)mayDiffer;
+        drawChanged(x, y, picture);
+    }
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "engine/Metronome.h"
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
+#include "platform/window/TestInput.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {
@@ -183,4 +184,92 @@ TEST_F(BeatDialTest, LevelsAreDrawnApartAndPulsesLightAsTheySound) {
     EXPECT_TRUE(form->cycleLevelAt(BeatDial::left + 94 + 3, BeatDial::top + 24 - 4));
     EXPECT_EQ(m().beatLevel(4, 0), 2);
     EXPECT_FALSE(form->cycleLevelAt(BeatDial::left + 94, BeatDial::top + 94));
+}
+
+namespace {
+std::uint32_t frameClock = 1000;  // the clock of the frames compared below
+}  // namespace
+
+// A frame copied from the still layer with the lit parts drawn on top is the frame composed
+// whole, pixel for pixel: over bars with every beat and pulse lit in turn, in both colour models,
+// with bubbles, numbers, levels, pulses and silent bars, and across a change of tempo and of
+// count, each of which draws the layer once more.
+TEST_F(BeatDialTest, FramesFromTheStillLayerAreTheFramesComposedWhole) {
+    struct Case {
+        int beats;
+        const char* accents;
+        int subdivision;
+        bool bubbles, numbers, fading, white, silentBars, animate;
+    };
+    const Case cases[] = {
+        {4, "", 1, false, true, true, true, false, false},
+        {4, "", 1, true, true, true, false, false, true},
+        {9, "3/32/322/3210/32100/321000/3210000/32100000/321000000", 6, true, true, false, true,
+         true, false},
+        {7, "", 3, false, false, true, false, false, false},
+        {1, "", 4, true, false, true, true, false, false},
+        {0, "", 2, false, true, false, false, true, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.beats * 10 + test.subdivision);
+        m().beats = test.beats;
+        m().accents = test.accents;
+        m().subdivision = test.subdivision;
+        m().bubbles = test.bubbles;
+        m().beatNumbers = test.numbers;
+        m().fadingBeats = test.fading;
+        m().white = test.white;
+        m().silentBars = test.silentBars;
+        m().playBars = m().muteBars = 1;
+        m().animateBeatChange = test.animate;
+        form->buildLayout();
+        BeatDial layered(m(), c()), whole(m(), c());
+        layered.clock = whole.clock = [] { return frameClock; };
+        whole.useLayer = false;
+        layered.buildBackground();
+        whole.buildBackground();
+        setBpm(200);
+        start();
+        for (int step = 0; step < 60; step++) {
+            if (step == 25) setBpm(97);
+            if (step == 40) {
+                m().beats = test.beats == 4 ? 3 : 4;
+                // A change long enough ago that its animation is over.
+                layered.beatChangeTime = whole.beatChangeTime = frameClock - 500;
+            }
+            // Both frames at the same moment of one clock, so that the bubbles stand in the same
+            // place; the clock moves on by a frame each step.
+            frameClock += BeatDial::frameInterval + 1;
+            layered.paint(true);
+            whole.paint(true);
+            ASSERT_TRUE(where(layered.image, &whole.image).empty()) << "step " << step;
+            play(1013);
+        }
+        EXPECT_EQ(layered.layersDrawn, 3u);
+        m().running = false;
+    }
+}
+
+// Frames sent to the window as the parts that changed leave it showing each frame whole.
+TEST_F(BeatDialTest, TheWindowShowsEachFrameWhole) {
+    m().beats = 9;
+    m().subdivision = 3;
+    m().bubbles = m().beatNumbers = m().fadingBeats = true;
+    setBpm(200);
+    start();
+    for (int step = 0; step < 24; step++, play(2011)) {
+        if (step == 12) c().repaint();
+        module->dial.lastFrameTime = platform::clockMilliseconds() - BeatDial::frameInterval;
+        // Now and then a frame goes only into the back buffer, as a full repaint draws it.
+        const bool toBackground = step % 5 == 4;
+        module->dial.paint(toBackground);
+        if (toBackground) continue;
+        const Limage& image = module->dial.image;
+        for (int y = 0; y < image.height; y++)
+            for (int x = 0; x < image.width; x++)
+                ASSERT_EQ(
+                    platform::TestInput::windowPixel(*form, BeatDial::left + x, BeatDial::top + y),
+                    pixelAt(image, x, y))
+                    << x << "," << y << " step " << step;
+    }
 }

@@ -129,3 +129,51 @@ cpu_ticks() {
 status_kb() {
     awk -v key="$2:" '$1 == key {print $2}' "/proc/$1/status"
 }
+
+# A PulseAudio server of the script's own under $WORK/pa (user mode, its own runtime folder and
+# socket, a 44100 Hz null sink "out", trivial resampling, and the idle suspension every desktop
+# setup loads); exports PULSE_SERVER. When PULSE_SERVER already names a server (for example a
+# pipewire-pulse started by hand, with a null sink "out"), that one is used instead and
+# SOUND_SERVER_PID names the process whose CPU is measured.
+SERVER_PID=
+OWN_SERVER=
+start_server() {
+    if [ -n "${PULSE_SERVER:-}" ]; then
+        SERVER_PID=${SOUND_SERVER_PID:-}
+        return 0
+    fi
+    mkdir -p "$WORK/pa/run" "$WORK/pa/home"
+    cat >"$WORK/pa/server.pa" <<EOF
+load-module module-native-protocol-unix socket=$WORK/pa/native auth-anonymous=1
+load-module module-null-sink sink_name=out rate=44100 format=s16le channels=2
+load-module module-suspend-on-idle
+set-default-sink out
+EOF
+    HOME=$WORK/pa/home XDG_RUNTIME_DIR=$WORK/pa/run pulseaudio -n -F "$WORK/pa/server.pa" \
+        --daemonize=no --exit-idle-time=-1 --resample-method=trivial --use-pid-file=no \
+        --log-target=file:"$WORK/pa/server.log" >/dev/null 2>&1 &
+    SERVER_PID=$!
+    OWN_SERVER=1
+    export PULSE_SERVER=unix:$WORK/pa/native
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "the sound server did not start" >&2
+    return 1
+}
+
+# Ends the server only if start_server started it.
+stop_server() {
+    [ -n "$OWN_SERVER" ] && [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null &&
+        wait "$SERVER_PID" 2>/dev/null
+    SERVER_PID=
+    OWN_SERVER=
+}
+
+# Starts the program from APP_DIR with no audio driver forced, so that it finds the sound server
+# as on a desktop. BREVANT_LATENCY_MS, when set, is passed on.
+start_app_on_server() {
+    env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" \
+        DISPLAY="$DISPLAY" SDL_VIDEODRIVER=x11 PULSE_SERVER="$PULSE_SERVER" \
+        ${BREVANT_LATENCY_MS:+BREVANT_LATENCY_MS=$BREVANT_LATENCY_MS} \
+        "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
+    APP_PID=$!
+}

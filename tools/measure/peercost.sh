@@ -30,31 +30,7 @@ g++ -O2 -std=c++20 -o "$WORK/earclock" "$HERE/earclock.cpp" -lX11 -lpulse-simple
     -pthread || exit 1
 g++ -O2 -std=c++20 -o "$WORK/keyreact" "$HERE/keyreact.cpp" -lX11 -l:libXtst.so.6 || exit 1
 
-SERVER_PID=
 PEER_PID=
-start_server() {
-    mkdir -p "$WORK/pa/run" "$WORK/pa/home"
-    cat >"$WORK/pa/server.pa" <<EOF
-load-module module-native-protocol-unix socket=$WORK/pa/native auth-anonymous=1
-load-module module-null-sink sink_name=out rate=44100 format=s16le channels=2
-load-module module-suspend-on-idle
-set-default-sink out
-EOF
-    HOME=$WORK/pa/home XDG_RUNTIME_DIR=$WORK/pa/run pulseaudio -n -F "$WORK/pa/server.pa" \
-        --daemonize=no --exit-idle-time=-1 --resample-method=trivial --use-pid-file=no \
-        --log-target=file:"$WORK/pa/server.log" >/dev/null 2>&1 &
-    SERVER_PID=$!
-    export PULSE_SERVER=unix:$WORK/pa/native
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
-    echo "the sound server did not start" >&2
-    return 1
-}
-
-stop_server() {
-    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
-    SERVER_PID=
-}
-
 stop_peer() {
     [ -n "$PEER_PID" ] && kill "$PEER_PID" 2>/dev/null && wait "$PEER_PID" 2>/dev/null
     PEER_PID=
@@ -123,10 +99,7 @@ settings_bubbles() {
 
 start_brevant() {
     make_app_dir "$(settings_bubbles "$1")"
-    env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" \
-        DISPLAY="$DISPLAY" SDL_VIDEODRIVER=x11 PULSE_SERVER="$PULSE_SERVER" \
-        ${2:+BREVANT_LATENCY_MS=$2} "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
-    APP_PID=$!
+    BREVANT_LATENCY_MS=${2:-} start_app_on_server
     wait_main || return 1
     sleep 3
 }
@@ -183,6 +156,8 @@ gtick_rows() {
 }
 
 start_desk || exit 1
+# Always a server of its own: both programs must play on the same, measured one.
+unset PULSE_SERVER
 start_server || exit 1
 trap 'stop_peer; stop_app; stop_server; stop_desk' EXIT
 echo "load before: $(uptime)"

@@ -25,35 +25,7 @@ TICKS=$(getconf CLK_TCK)
 g++ -O2 -std=c++20 -o "$WORK/earclock" "$BREVANT_ROOT/tools/measure/earclock.cpp" -lX11 \
     -lpulse-simple -lpulse -pthread || exit 1
 
-SERVER_PID=
 BUSY_PIDS=
-start_server() {
-    if [ -n "${PULSE_SERVER:-}" ]; then
-        SERVER_PID=${SOUND_SERVER_PID:-}
-        return 0
-    fi
-    mkdir -p "$WORK/pa/run" "$WORK/pa/home"
-    cat >"$WORK/pa/server.pa" <<EOF
-load-module module-native-protocol-unix socket=$WORK/pa/native auth-anonymous=1
-load-module module-null-sink sink_name=out rate=44100 format=s16le channels=2
-load-module module-suspend-on-idle
-set-default-sink out
-EOF
-    HOME=$WORK/pa/home XDG_RUNTIME_DIR=$WORK/pa/run pulseaudio -n -F "$WORK/pa/server.pa" \
-        --daemonize=no --exit-idle-time=-1 --resample-method=trivial --use-pid-file=no \
-        --log-target=file:"$WORK/pa/server.log" >/dev/null 2>&1 &
-    SERVER_PID=$!
-    export PULSE_SERVER=unix:$WORK/pa/native
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
-    echo "the sound server did not start" >&2
-    return 1
-}
-
-stop_server() {
-    [ -n "$SERVER_PID" ] && [ -d "$WORK/pa" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
-    SERVER_PID=
-}
-
 start_busy() {
     for _ in 1 2 3 4; do (while :; do :; done) & BUSY_PIDS="$BUSY_PIDS $!"; done
 }
@@ -62,15 +34,6 @@ stop_busy() {
     # shellcheck disable=SC2086
     [ -n "$BUSY_PIDS" ] && kill $BUSY_PIDS 2>/dev/null
     BUSY_PIDS=
-}
-
-# The program with no audio driver forced: it finds the server as on a desktop.
-start_app_on_server() {
-    env -i PATH=/usr/bin:/bin HOME="$APP_DIR" XDG_CONFIG_HOME="$APP_DIR/config" \
-        DISPLAY="$DISPLAY" SDL_VIDEODRIVER=x11 PULSE_SERVER="$PULSE_SERVER" \
-        ${BREVANT_LATENCY_MS:+BREVANT_LATENCY_MS=$BREVANT_LATENCY_MS} \
-        "$APP_DIR/$APP_EXE" >"$APP_DIR/output.log" 2>&1 &
-    APP_PID=$!
 }
 
 start_desk || exit 1

@@ -518,6 +518,15 @@ TEST_F(ScaledFormTest, DrawChangedShowsOnlyTheRectangleAroundThePixelsThatDiffer
     canvas.drawChanged(5, 5, {rows.data(), 10, 10});
     EXPECT_EQ(lastShown(), std::vector<int>({5, 5, 15, 15}));
     EXPECT_EQ(TestInput::windowPixel(form, 2 * 5, 2 * 5), pictureColour(0, 0));
+    // Told where the picture may differ, only that part is compared, shown and kept: a change
+    // left outside it is found by the next whole comparison.
+    rows[1][0] ^= 1;         // (0, 1)
+    rows[8][3 * 8] ^= 0x40;  // (8, 8)
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10}, {6, 6, 10, 10});
+    EXPECT_EQ(lastShown(), std::vector<int>({13, 13, 14, 14}));
+    EXPECT_EQ(TestInput::windowPixel(form, 2 * 13, 2 * 13), pictureColour(8, 8) ^ 0x400000);
+    canvas.drawChanged(5, 5, {rows.data(), 10, 10});
+    EXPECT_EQ(lastShown(), std::vector<int>({5, 6, 6, 7}));
 }
 
 TEST_F(ScaledFormTest, MousePositionsAreWindowPixelsHalvedAndRoundedDown) {
