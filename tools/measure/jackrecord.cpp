@@ -1,0 +1,57 @@
+// Records brevant:left for the given seconds into 16-bit stereo frames (left copied to right),
+// as clicks reads them. Its process callback runs in the server's graph, as the program's does,
+// so nothing is lost to a writer thread that a loaded machine starves.
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+jack_port_t* input = nullptr;
+std::vector<short> samples;
+std::atomic<std::size_t> used{0};
+
+int onProcess(jack_nframes_t n, void*) {
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(input, n));
+    std::size_t at = used.load();
+    for (jack_nframes_t i = 0; i < n && at < samples.size(); i++)
+        samples[at++] = static_cast<short>(std::lrint(in[i] * 32768.0f));
+    used.store(at);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: jackrecord <seconds> <out.raw>\n");
+        return 2;
+    }
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("jackrecord", JackNoStartServer, &status);
+    if (client == nullptr) return 1;
+    samples.resize(static_cast<std::size_t>(std::atof(argv[1]) * jack_get_sample_rate(client)));
+    input = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, onProcess, nullptr);
+    if (jack_activate(client) != 0) return 1;
+    if (jack_connect(client, "brevant:left", jack_port_name(input)) != 0) return 1;
+    while (used.load() < samples.size())
+        usleep(100000);
+    jack_client_close(client);
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (out == nullptr) return 1;
+    for (short s : samples) {
+        const unsigned char frame[4] = {
+            static_cast<unsigned char>(s & 0xFF), static_cast<unsigned char>((s >> 8) & 0xFF),
+            static_cast<unsigned char>(s & 0xFF), static_cast<unsigned char>((s >> 8) & 0xFF)};
+        std::fwrite(frame, 1, 4, out);
+    }
+    return std::fclose(out) == 0 ? 0 : 1;
+}
