@@ -83,9 +83,10 @@ void JackSoundDevice::releasePrimaryBuffer() {
     if (client != nullptr && !serverGone.load()) jack_deactivate(client);
     lock();
     note(
-        "JACK output closed after %.1f s of output mixed, %u xruns and %u periods mixed from "
-        "the last state",
-        static_cast<double>(framesMixed()) / outputRate, xrunCount.load(), missedCount.load());
+        "JACK output closed after %.1f s of output mixed, %u xruns, %u periods mixed from "
+        "the last state and %u run after the server's next cycle began",
+        static_cast<double>(framesMixed()) / outputRate, xrunCount.load(), missedCount.load(),
+        lateCount.load());
     outputChannels = 0;
     period = 0;
     wantedChannels = 0;
@@ -124,7 +125,7 @@ void JackSoundDevice::closeClient() {
 
 bool JackSoundDevice::startOutput() {
     period = static_cast<int>(jack_get_buffer_size(client));
-    cycleKnown = false;
+    cycleClock.reset();
     if (jack_activate(client) != 0) return false;
     connectToPlayback();
     lock();
@@ -268,13 +269,11 @@ void JackSoundDevice::process(std::uint32_t frames) {
 }
 
 // A period the server did not run us for (an xrun) is owed to the voices like one mixed from the
-// copy, so that the grid stays on the server's frames.
+// copy, so that the grid stays on the server's frames. The clock owes it one period later, once
+// it is sure the step was not a late read of the next period's time.
 void JackSoundDevice::countSkippedFrames(std::uint32_t frames) {
-    const std::uint32_t now = jack_last_frame_time(client);
-    const std::uint32_t skipped = now - nextCycle;
-    if (cycleKnown && skipped > 0 && skipped < 0x80000000u) framesBehind += skipped;
-    nextCycle = now + frames;
-    cycleKnown = true;
+    framesBehind += cycleClock.advance(jack_last_frame_time(client), frames);
+    if (cycleClock.previousAhead() > 0) lateCount.fetch_add(1);
 }
 
 void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint32_t frames) {
@@ -346,7 +345,8 @@ bool JackSoundDevice::startedMeanwhile(const SoundVoice* voice) const {
 }
 
 // The master's position is that of this period's first frame, which is the next frame the mixer
-// mixes: its bar began as many frames before as its beats and ticks into the bar take.
+// mixes (or, while the cycle clock has a step to confirm, that many frames after it): its bar
+// began as many frames before as its beats and ticks into the bar take.
 void JackSoundDevice::queryTransport() {
     jack_position_t position{};
     const jack_transport_state_t state = jack_transport_query(client, &position);
@@ -366,7 +366,8 @@ void JackSoundDevice::queryTransport() {
     const double beatsIntoBar = (position.beat - 1) + tick / position.ticks_per_beat;
     const double framesIntoBar =
         beatsIntoBar * 60.0 / position.beats_per_minute * outputRate - offset;
-    transport.barStartFrame = static_cast<std::int64_t>(framesMixed()) -
+    const std::uint64_t positionFrame = framesMixed() + cycleClock.unconfirmed();
+    transport.barStartFrame = static_cast<std::int64_t>(positionFrame) -
                               static_cast<std::int64_t>(std::llround(framesIntoBar));
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/sound/JackCycleClock.h"
 #include "platform/sound/SoundDevice.h"
 #include "platform/sound/SoundVoice.h"
 
@@ -80,8 +81,7 @@ class JackSoundDevice : public SoundDevice {
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
     std::uint64_t framesBehind = 0;
-    std::uint32_t nextCycle = 0;  // the server frame the next period should begin at
-    bool cycleKnown = false;      // false until the first period after an activation
+    JackCycleClock cycleClock;
     std::atomic<bool> shadowValid{false};
     std::atomic<bool> shadowMixing{false};
 
@@ -96,6 +96,7 @@ class JackSoundDevice : public SoundDevice {
 
     std::atomic<unsigned> xrunCount{0};
     std::atomic<unsigned> missedCount{0};
+    std::atomic<unsigned> lateCount{0};  // periods that read the next period's frame time
     std::atomic<bool> serverGone{false};
     unsigned xrunsReported = 0;
     unsigned missedReported = 0;

@@ -47,10 +47,15 @@ class JackTest : public ::testing::Test {
             << app.readFile("output.log");
     }
 
+    // The program's closing line counts its xruns and late periods: it goes to the test's output.
     void quitWithEscape() {
         desk.focus(main);
         desk.key("Escape");
         EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+        const std::string log = app.readFile("output.log");
+        const std::size_t closed = log.rfind("JACK output closed");
+        if (closed != std::string::npos)
+            std::printf("%s\n", log.substr(closed, log.find('\n', closed) - closed).c_str());
     }
 
     // The clicks of the recording, through the same finder as the other sound tests.
@@ -64,6 +69,7 @@ class JackTest : public ::testing::Test {
         EXPECT_TRUE(track.load(path, 1));
         std::vector<Click> clicks = track.clicks();
         if (!clicks.empty() && clicks.back().cut) clicks.pop_back();
+        std::printf("the recorder ran late in %d periods\n", recorder.lateCount());
         return clicks;
     }
 

@@ -20,6 +20,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../../platform/sound/JackCycleClock.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -120,6 +122,8 @@ class JackRecorder {
         midi.clear();
         frames = 0;
         started = false;
+        cycles.reset();
+        lateReads.store(0);
         jack_status_t status{};
         client = jack_client_open("recorder", JackNoStartServer, &status);
         if (client == nullptr) return false;
@@ -146,6 +150,8 @@ class JackRecorder {
     std::vector<MidiByte> midiBytes() const {
         return {midi.begin(), midi.begin() + static_cast<long>(midiUsed.load())};
     }
+    // Periods this client ran late in (and placed by the next period's time at first).
+    int lateCount() const { return lateReads.load(); }
     // Starts and stops the transport, as any client may without being its master.
     void roll() { jack_transport_start(client); }
     void halt() { jack_transport_stop(client); }
@@ -168,6 +174,11 @@ class JackRecorder {
     std::uint64_t frames = 0;
     jack_nframes_t origin = 0;
     bool started = false;
+    platform::JackCycleClock cycles;
+    std::size_t lastAt = 0;      // where the previous period's samples went
+    std::size_t lastFrames = 0;  // and how many
+    std::size_t lastMidi = 0;    // the first of its bytes
+    std::atomic<int> lateReads{0};
 
     static int onProcess(jack_nframes_t n, void* self) {
         static_cast<JackRecorder*>(self)->take(n);
@@ -175,20 +186,27 @@ class JackRecorder {
     }
 
     // Samples go to their frame of the server's clock counted from the first period, so that a
-    // period this client missed leaves silence in its place instead of moving what follows.
+    // period this client missed leaves silence in its place instead of moving what follows. A
+    // period that read the next one's time (this client ran late) is moved back once that is
+    // known.
     void take(jack_nframes_t n) {
         const jack_nframes_t now = jack_last_frame_time(client);
+        cycles.advance(now, n);
         if (!started) origin = now;
         started = true;
+        if (cycles.previousAhead() > 0) moveBack(cycles.previousAhead());
         frames = static_cast<jack_nframes_t>(now - origin);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn, n));
         std::size_t at = static_cast<std::size_t>(frames);
+        lastAt = at;
+        lastFrames = n;
         for (jack_nframes_t i = 0; i < n && at < samples.size(); i++)
             samples[at++] = static_cast<std::int16_t>(std::lrint(in[i] * 32768.0f));
         used.store(std::max(used.load(), std::min(at, samples.size())));
         void* events = jack_port_get_buffer(midiIn, n);
         const std::uint32_t count = jack_midi_get_event_count(events);
         std::size_t m = midiUsed.load();
+        lastMidi = m;
         for (std::uint32_t e = 0; e < count && m < midi.capacity(); e++) {
             jack_midi_event_t event{};
             if (jack_midi_event_get(&event, events, e) != 0 || event.size == 0) continue;
@@ -197,6 +215,16 @@ class JackRecorder {
         }
         midiUsed.store(m);
         noteTransport();
+    }
+
+    // The previous period's samples and bytes go `by` frames back, where they belong.
+    void moveBack(std::uint32_t by) {
+        if (lastAt < by) return;
+        for (std::size_t i = 0; i < lastFrames && lastAt + i < samples.size(); i++)
+            samples[lastAt - by + i] = samples[lastAt + i];
+        for (std::size_t k = lastMidi; k < midiUsed.load(); k++)
+            midi[k].frame -= by;
+        lateReads.fetch_add(1);
     }
 
     void noteTransport() {

@@ -1,10 +1,13 @@
 // Records brevant:left for the given seconds into 16-bit stereo frames (left copied to right),
 // as clicks reads them. Its process callback runs in the server's graph, as the program's does,
-// so nothing is lost to a writer thread that a loaded machine starves.
+// so nothing is lost to a writer thread that a loaded machine starves. Samples go to their frame
+// of the server's clock, so a period the server skipped stays silent in its place.
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -12,18 +15,36 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "../../platform/sound/JackCycleClock.h"
+
 namespace {
 
+jack_client_t* client = nullptr;
 jack_port_t* input = nullptr;
 std::vector<short> samples;
 std::atomic<std::size_t> used{0};
+platform::JackCycleClock cycles;
+jack_nframes_t origin = 0;
+bool started = false;
+std::size_t lastAt = 0;
+std::size_t lastFrames = 0;
 
+// A period that read the next one's time (this client ran late) goes back once that is known.
 int onProcess(jack_nframes_t n, void*) {
+    const jack_nframes_t now = jack_last_frame_time(client);
+    cycles.advance(now, n);
+    if (!started) origin = now;
+    started = true;
+    const std::uint32_t ahead = cycles.previousAhead();
+    for (std::size_t i = 0; ahead > 0 && ahead <= lastAt && i < lastFrames; i++)
+        samples[lastAt - ahead + i] = samples[lastAt + i];
     const auto* in = static_cast<const float*>(jack_port_get_buffer(input, n));
-    std::size_t at = used.load();
-    for (jack_nframes_t i = 0; i < n && at < samples.size(); i++)
+    std::size_t at = static_cast<jack_nframes_t>(now - origin);
+    lastAt = at;
+    lastFrames = 0;
+    for (jack_nframes_t i = 0; i < n && at < samples.size(); i++, lastFrames++)
         samples[at++] = static_cast<short>(std::lrint(in[i] * 32768.0f));
-    used.store(at);
+    used.store(std::max(used.load(), std::min(at, samples.size())));
     return 0;
 }
 
@@ -35,7 +56,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     jack_status_t status{};
-    jack_client_t* client = jack_client_open("jackrecord", JackNoStartServer, &status);
+    client = jack_client_open("jackrecord", JackNoStartServer, &status);
     if (client == nullptr) return 1;
     samples.resize(static_cast<std::size_t>(std::atof(argv[1]) * jack_get_sample_rate(client)));
     input = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
