@@ -194,16 +194,16 @@ class JackRecorder {
         cycles.advance(now, n);
         if (!started) origin = now;
         started = true;
-        if (cycles.previousAhead() > 0) moveBack(cycles.previousAhead());
-        frames = static_cast<jack_nframes_t>(now - origin);
         const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn, n));
+        void* events = jack_port_get_buffer(midiIn, n);
+        if (cycles.previousAhead() > 0) placeLatePeriod(cycles.previousAhead(), in, n, events);
+        frames = static_cast<jack_nframes_t>(now - origin);
         std::size_t at = static_cast<std::size_t>(frames);
         lastAt = at;
         lastFrames = n;
         for (jack_nframes_t i = 0; i < n && at < samples.size(); i++)
             samples[at++] = static_cast<std::int16_t>(std::lrint(in[i] * 32768.0f));
         used.store(std::max(used.load(), std::min(at, samples.size())));
-        void* events = jack_port_get_buffer(midiIn, n);
         const std::uint32_t count = jack_midi_get_event_count(events);
         std::size_t m = midiUsed.load();
         lastMidi = m;
@@ -217,14 +217,37 @@ class JackRecorder {
         noteTransport();
     }
 
-    // The previous period's samples and bytes go `by` frames back, where they belong.
-    void moveBack(std::uint32_t by) {
+    // The previous period ran late. What it read was its own period's output, which goes `by`
+    // frames back where it belongs; or, when the source ran its next period meanwhile, a copy of
+    // this period's, which is left out.
+    void placeLatePeriod(std::uint32_t by, const float* in, jack_nframes_t n, void* events) {
+        lateReads.fetch_add(1);
         if (lastAt < by) return;
+        if (sameAsPrevious(in, n, events)) {
+            midi.resize(lastMidi);
+            midiUsed.store(lastMidi);
+            return;
+        }
         for (std::size_t i = 0; i < lastFrames && lastAt + i < samples.size(); i++)
             samples[lastAt - by + i] = samples[lastAt + i];
         for (std::size_t k = lastMidi; k < midiUsed.load(); k++)
             midi[k].frame -= by;
-        lateReads.fetch_add(1);
+    }
+
+    bool sameAsPrevious(const float* in, jack_nframes_t n, void* events) const {
+        if (n != lastFrames || lastAt + n > samples.size()) return false;
+        for (jack_nframes_t i = 0; i < n; i++)
+            if (samples[lastAt + i] != static_cast<std::int16_t>(std::lrint(in[i] * 32768.0f)))
+                return false;
+        const std::uint32_t count = jack_midi_get_event_count(events);
+        if (count != midiUsed.load() - lastMidi) return false;
+        for (std::uint32_t e = 0; e < count; e++) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, events, e) != 0 || event.size == 0) return false;
+            const MidiByte& before = midi[lastMidi + e];
+            if (before.byte != event.buffer[0] || before.frame != lastAt + event.time) return false;
+        }
+        return true;
     }
 
     void noteTransport() {

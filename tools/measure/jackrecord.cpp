@@ -29,21 +29,34 @@ bool started = false;
 std::size_t lastAt = 0;
 std::size_t lastFrames = 0;
 
-// A period that read the next one's time (this client ran late) goes back once that is known.
+short sampleOf(float value) {
+    return static_cast<short>(std::lrint(value * 32768.0f));
+}
+
+// A period that read the next one's time (this client ran late) read its own period's output,
+// which goes back where it belongs, or (when brevant ran its next period meanwhile) a copy of the
+// next one's, which is simply overwritten.
+void placeLatePeriod(std::uint32_t ahead, const float* in, jack_nframes_t n) {
+    if (ahead > lastAt || lastAt + lastFrames > samples.size()) return;
+    bool copy = lastFrames == n;
+    for (std::size_t i = 0; copy && i < n; i++)
+        copy = samples[lastAt + i] == sampleOf(in[i]);
+    for (std::size_t i = 0; !copy && i < lastFrames; i++)
+        samples[lastAt - ahead + i] = samples[lastAt + i];
+}
+
 int onProcess(jack_nframes_t n, void*) {
     const jack_nframes_t now = jack_last_frame_time(client);
     cycles.advance(now, n);
     if (!started) origin = now;
     started = true;
-    const std::uint32_t ahead = cycles.previousAhead();
-    for (std::size_t i = 0; ahead > 0 && ahead <= lastAt && i < lastFrames; i++)
-        samples[lastAt - ahead + i] = samples[lastAt + i];
     const auto* in = static_cast<const float*>(jack_port_get_buffer(input, n));
+    if (cycles.previousAhead() > 0) placeLatePeriod(cycles.previousAhead(), in, n);
     std::size_t at = static_cast<jack_nframes_t>(now - origin);
     lastAt = at;
     lastFrames = 0;
     for (jack_nframes_t i = 0; i < n && at < samples.size(); i++, lastFrames++)
-        samples[at++] = static_cast<short>(std::lrint(in[i] * 32768.0f));
+        samples[at++] = sampleOf(in[i]);
     used.store(std::max(used.load(), std::min(at, samples.size())));
     return 0;
 }
