@@ -272,7 +272,9 @@ void JackSoundDevice::process(std::uint32_t frames) {
 // copy, so that the grid stays on the server's frames. The clock owes it one period later, once
 // it is sure the step was not a late read of the next period's time.
 void JackSoundDevice::countSkippedFrames(std::uint32_t frames) {
-    framesBehind += cycleClock.advance(jack_last_frame_time(client), frames);
+    const std::uint32_t skipped = cycleClock.advance(jack_last_frame_time(client), frames);
+    framesBehind += skipped;
+    clockBehind += skipped;
     if (cycleClock.previousAhead() > 0) lateCount.fetch_add(1);
 }
 
@@ -282,6 +284,7 @@ void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint
         std::fill(right, right + frames, 0.0f);
         return;
     }
+    sendSkippedPulses(midi);
     catchUp();
     queryTransport();
     takeQueuedClock();
@@ -313,6 +316,31 @@ void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint
     }
     shadowMixing.store(false);
     framesBehind += frames;
+}
+
+// The pulses that fell into periods the server skipped were never sent; a receiver that counts
+// them would fall behind for good, so they go out late, at this period's first frame. They are
+// the last frames the voices catch up by (the copies' frames come first and sent their pulses).
+void JackSoundDevice::sendSkippedPulses(void* midi) {
+    const std::uint64_t skipped = std::min(clockBehind, framesBehind);
+    clockBehind = 0;
+    const SoundVoice* voice = clockVoice;
+    if (skipped == 0 || voice == nullptr || !voice->playing || !voice->looping ||
+        clockPulses <= 0 || voice->length == 0 || startedMeanwhile(voice))
+        return;
+    const std::uint64_t from = voice->position + (framesBehind - skipped);
+    const std::uint64_t count = pulsesBefore(from + skipped, voice->length, clockPulses) -
+                                pulsesBefore(from, voice->length, clockPulses);
+    for (std::uint64_t i = 0; i < count; i++)
+        writeMidi(midi, 0, midiClock);
+}
+
+// Pulses of a loop of `length` frames with `pulses` a round before frame `frame` of its rounds:
+// pulse k falls on floor(length * k / pulses), so those of a round before x are ceil(x * pulses
+// / length).
+std::uint64_t JackSoundDevice::pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses) {
+    const std::uint64_t n = static_cast<std::uint64_t>(pulses);
+    return frame / length * n + (frame % length * n + length - 1) / length;
 }
 
 // The voices advance by the frames the copies played, so that they stay on the server's clock;

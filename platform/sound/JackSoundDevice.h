@@ -81,6 +81,7 @@ class JackSoundDevice : public SoundDevice {
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
     std::uint64_t framesBehind = 0;
+    std::uint64_t clockBehind = 0;  // frames of those the server skipped: their pulses are owed
     JackCycleClock cycleClock;
     std::atomic<bool> shadowValid{false};
     std::atomic<bool> shadowMixing{false};
@@ -113,6 +114,8 @@ class JackSoundDevice : public SoundDevice {
     void countSkippedFrames(std::uint32_t frames);
     void mixLocked(float* left, float* right, void* midi, std::uint32_t frames);
     void mixShadow(float* left, float* right, void* midi, std::uint32_t frames);
+    void sendSkippedPulses(void* midi);
+    static std::uint64_t pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses);
     void catchUp();
     bool startedMeanwhile(const SoundVoice* voice) const;
     void keepShadow();

@@ -67,14 +67,4 @@ TEST(JackCycleClock, AStepIsUnconfirmedUntilThePeriodAfterIt) {
     EXPECT_EQ(clock.unconfirmed(), 0u);
 }
 
-// After a reset the first time read is taken as it is, whatever came before.
-TEST(JackCycleClock, ResetForgetsAStepNotYetConfirmed) {
-    JackCycleClock clock;
-    clock.advance(0, 256);
-    clock.advance(512, 256);
-    clock.reset();
-    EXPECT_EQ(clock.advance(90000, 256), 0u);
-    EXPECT_EQ(clock.advance(90256, 256), 0u);
-}
-
 }  // namespace
