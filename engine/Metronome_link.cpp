@@ -116,35 +116,94 @@ void Metronome_link::pair(std::int64_t now) {
     const double at = 0.5 * static_cast<double>(before + after);
     const double sample = at - static_cast<double>(heard) * 1e6 / rate();
     const std::int64_t slot = static_cast<std::int64_t>(at / slotMicros);
-    if (!paired || at - lastPairAt > 1e6) {
-        paired = true;
-        origin = 0.0;
-        outlierSince = 0.0;
-        firstPairAt = at;
-        newestSlot = slot;
-        for (int i = 0; i < slots; i++)
-            slotSum[i] = slotCount[i] = 0;
-    }
+    if (!paired || at - lastPairAt > 1e6) restartFit(at, sample, slot);
     lastPairAt = at;
     // Right after an underrun the server's figure is off by the gap: such a pair lies far from
-    // the rest and is left out, unless the pairs stay there for a whole second.
-    if (origin != 0.0 && std::abs(sample - origin) > outlierMicros) {
+    // the line in use and is left out, unless the pairs stay there for a whole second; then
+    // the output has truly moved, and the fit starts again from them.
+    if (std::abs(sample - originOf(at)) > outlierMicros) {
         if (outlierSince == 0.0) outlierSince = at;
         if (at - outlierSince < 1e6) return;
-    } else {
-        outlierSince = 0.0;
+        restartFit(at, sample, slot);
     }
-    for (; newestSlot < slot; newestSlot++)
-        slotSum[(newestSlot + 1) % slots] = slotCount[(newestSlot + 1) % slots] = 0;
-    slotSum[slot % slots] += sample;
+    outlierSince = 0.0;
+    for (; newestSlot < slot; newestSlot++) {
+        const std::int64_t i = (newestSlot + 1) % slots;
+        slotX[i] = slotY[i] = slotCount[i] = 0;
+    }
+    slotX[slot % slots] += (at - firstPairAt) / 1e6;
+    slotY[slot % slots] += sample - firstValue;
     slotCount[slot % slots] += 1;
-    double sum = 0, count = 0;
+    follow(at);
+}
+
+void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
+    paired = true;
+    origin = value;
+    originAt = at;
+    drift = 0.0;
+    outlierSince = 0.0;
+    firstPairAt = at;
+    firstValue = value;
+    newestSlot = slot;
+    for (int i = 0; i < slots; i++)
+        slotX[i] = slotY[i] = slotCount[i] = 0;
+}
+
+// The line through the slots' means, by least squares. The server's figure wanders slowly, so
+// neighbouring slots are not independent: a run of `correlatedSlots` counts as one point. The
+// slope is taken when it stands out of the scatter by three standard errors, else the drift is
+// none and the line is the mean. The line in use follows: by a jump where it is further from
+// the fit than the scatter explains (clean pairs, an offline clock), else by at most
+// slewMicros a second; its drift by at most slewMicros a second each second.
+void Metronome_link::follow(double at) {
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
     for (int i = 0; i < slots; i++) {
-        sum += slotSum[i];
-        count += slotCount[i];
+        if (slotCount[i] == 0) continue;
+        const double x = slotX[i] / slotCount[i], y = slotY[i] / slotCount[i];
+        n += 1;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+        syy += y * y;
     }
-    const double mean = sum / count;
-    if (count == 1 || std::abs(mean - origin) > strayMicros) origin = mean;
+    const double cxx = sxx - sx * sx / n, cxy = sxy - sx * sy / n, cyy = syy - sy * sy / n;
+    double slope = 0.0, scatter = n > 1 ? std::max(0.0, cyy) / (n - 1) : 0.0;
+    if (n >= 10 && cxx > 0) {
+        slope = cxy / cxx;
+        const double residual = std::max(0.0, cyy - slope * cxy) / (n - 2);
+        if (slope * slope * cxx / correlatedSlots < 9.0 * residual || std::abs(slope) > maxDrift)
+            slope = 0.0;
+        else
+            scatter = residual;
+    }
+    const double x = (at - firstPairAt) / 1e6;
+    const double fitted = firstValue + (sy - slope * sx) / n + slope * x;
+    const double elapsed = std::max(0.0, at - originAt) / 1e6;
+    const double inUse = originOf(at);
+    originAt = at;
+    // Until the bar is heard on the grid the line may jump: nothing is heard of it yet.
+    const bool free = n == 1 || silent || at - firstPairAt < settleMicros;
+    if (free || std::abs(fitted - inUse) > 3.0 * std::sqrt(scatter) + jumpMicros) {
+        origin = fitted;
+        drift = slope;
+        return;
+    }
+    const double step = slewMicros * elapsed;
+    origin = inUse + std::clamp(fitted - inUse, -step, step);
+    drift += std::clamp(slope - drift, -step, step);
+}
+
+// The host time of an output frame: the line's origin is taken at the frame's nominal time,
+// which is off by the drift of that time only (a fraction of a microsecond).
+double Metronome_link::hostOfFrame(std::int64_t frame) const {
+    const double nominal = origin + static_cast<double>(frame) * 1e6 / rate();
+    return originOf(nominal) + static_cast<double>(frame) * 1e6 / rate();
+}
+
+double Metronome_link::originOf(double hostMicros) const {
+    return origin + drift * (hostMicros - originAt) / 1e6;
 }
 
 double Metronome_link::quantum() const {
@@ -197,7 +256,7 @@ void Metronome_link::stepTempoAtBarEnd(double bpm) {
         frame = static_cast<std::int64_t>(owner.audio.mixedFrames()) + owner.barLength -
                 owner.audio.playPosition(0);
     }
-    session.setTempo(bpm, std::llround(origin + static_cast<double>(frame) * 1e6 / rate()));
+    session.setTempo(bpm, std::llround(hostOfFrame(frame)));
     session.capture();
     tempoField = owner.tempo;
 }
@@ -253,7 +312,8 @@ AnsiString Metronome_link::menuText() const {
 }
 
 std::int64_t Metronome_link::frameOf(std::int64_t hostMicros) const {
-    return std::llround((static_cast<double>(hostMicros) - origin) * rate() / 1e6);
+    const double host = static_cast<double>(hostMicros);
+    return std::llround((host - originOf(host)) * rate() / 1e6);
 }
 
 // The cursor the bar should have when output frame `mixed` is mixed: each beat is placed by
@@ -262,7 +322,7 @@ std::int64_t Metronome_link::frameOf(std::int64_t hostMicros) const {
 // fractional beat length never adds up.
 std::int64_t Metronome_link::wantedCursor(std::int64_t mixed) {
     const double q = quantum();
-    const std::int64_t at = std::llround(origin + static_cast<double>(mixed) * 1e6 / rate());
+    const std::int64_t at = std::llround(hostOfFrame(mixed));
     double beat = std::floor(session.beatAt(at, q));
     std::int64_t next = frameOf(session.timeAtBeat(beat + 1, q));
     const std::int64_t begin = frameOf(session.timeAtBeat(beat, q));

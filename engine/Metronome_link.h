@@ -79,16 +79,23 @@ class Metronome_link {
 
   private:
     // The pairs are noisy by several milliseconds (the server's latency figure moves in steps of
-    // its own blocks): their mean over three seconds is taken, gathered in slots of 100 ms, and
-    // a second of them is gathered before the first placement. A start of ours is asked for
-    // just after that second.
-    static constexpr int slots = 30;
+    // its own blocks, and wanders over seconds). They are gathered in slots of 100 ms over the
+    // last minute, and a line is fitted through the slots' means: its slope is the sound card's
+    // drift against the host clock, taken only once it stands out of the noise. The line in
+    // use follows the fitted one by at most slewMicros a second while the difference lies
+    // within the scatter, so that no interval changes by more than a fraction of a sample; a
+    // second of pairs is gathered before the first placement. A start of ours is asked for just
+    // after that second.
+    static constexpr int slots = 600;
     static constexpr double slotMicros = 100000.0;
     static constexpr double settleMicros = 1000000.0;
     static constexpr std::int64_t startAhead = 1100000;
     static constexpr double outlierMicros = 3000.0;
-    static constexpr double strayMicros = 500.0;  // a mean that strays further is taken
-    static constexpr int quietLevel = 32;         // a sample below this is quiet
+    static constexpr double slewMicros = 10.0;
+    static constexpr double jumpMicros = 50.0;
+    static constexpr double correlatedSlots = 20.0;
+    static constexpr double maxDrift = 1000.0;  // microseconds a second: a sound card is closer
+    static constexpr int quietLevel = 32;       // a sample below this is quiet
 
     Metronome& owner;
     double followedBpm = 0.0;
@@ -99,11 +106,18 @@ class Metronome_link {
     bool tempoMoved = false;
     bool runningMoved = false;
     bool silent = false;
-    // Host time of output frame 0 in microseconds: the value in use, and the slots of the mean.
+    // Host time of output frame 0 in microseconds at the nominal rate, as a line over the host
+    // time: `origin` at host time `originAt`, moving by `drift` microseconds a second.
     bool paired = false;
     double origin = 0.0;
-    double slotSum[slots] = {};
+    double originAt = 0.0;
+    double drift = 0.0;
+    // The slots of the fit: sums of the pairs' times (seconds since the first pair) and values
+    // (microseconds from the first pair's), and their count.
+    double slotX[slots] = {};
+    double slotY[slots] = {};
     double slotCount[slots] = {};
+    double firstValue = 0.0;
     std::int64_t newestSlot = 0;
     double outlierSince = 0.0;
     double firstPairAt = 0.0;
@@ -115,6 +129,10 @@ class Metronome_link {
     void passUserTempo(std::int64_t now);
     void shareStartStop(std::int64_t now);
     void pair(std::int64_t now);
+    void restartFit(double at, double value, std::int64_t slot);
+    void follow(double at);
+    double originOf(double hostMicros) const;
+    double hostOfFrame(std::int64_t frame) const;
     double quantum() const;
     // The device's frames per second, at which the bars are rendered.
     double rate() const;

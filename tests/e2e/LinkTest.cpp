@@ -166,15 +166,14 @@ TEST_F(LinkTest, FollowsAPeersFractionalTempoToTheSampleAndMovesTheSession) {
         after.worstIntervalMs, before.worstMs, after.worstMs);
     EXPECT_GE(before.intervals, 12);
     EXPECT_GE(after.intervals, 26);
-    // Under this load the server's latency figure wanders by milliseconds (its buffer grows after
-    // underruns), and the estimate of the output's clock nudges the grid by half a millisecond
-    // or more now and then: many intervals are exact, none is off by a musical amount, and the
-    // clicks never stray far from the exact grid (nothing adds up). Without load every interval
-    // of the first twenty seconds is exact; the note of the change gives the figures.
-    EXPECT_GE(before.exact * 4, before.intervals);
-    EXPECT_GE(after.exact * 4, after.intervals);
-    EXPECT_LT(before.worstIntervalMs, 8.0);
-    EXPECT_LT(after.worstIntervalMs, 8.0);
+    // Under this load the server may still run dry now and then (its buffer then grows, and the
+    // clicks of the gap come late once): most intervals are exact to a sample, none is off by a
+    // musical amount, and the clicks never stray far from the exact grid (nothing adds up).
+    // Without such a gap every interval is exact; the note of the change gives the figures.
+    EXPECT_GE(before.exact * 2, before.intervals);
+    EXPECT_GE(after.exact * 2, after.intervals);
+    EXPECT_LT(before.worstIntervalMs, 15.0);
+    EXPECT_LT(after.worstIntervalMs, 15.0);
     EXPECT_LT(before.worstMs, 15.0);
     EXPECT_LT(after.worstMs, 15.0);
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
