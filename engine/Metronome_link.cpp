@@ -89,9 +89,10 @@ void Metronome_link::takeTempo() {
 // A start or stop of ours goes to the session; one of the session's becomes ours.
 void Metronome_link::shareStartStop(std::int64_t now) {
     if (owner.running != lastRunning) {
-        // A start is asked for a little ahead, when the output's clock is known: alone, the bar
-        // begins then; with peers, at the session's next bar start after it.
-        session.setPlaying(owner.running, owner.running ? now + startAhead : now, quantum());
+        // Alone, the bar has started at once and the session's bar is put where it is heard.
+        // With peers, a start is asked for a little ahead, when the output's clock is known:
+        // the bar begins at the session's next bar start after it.
+        session.setPlaying(owner.running, owner.running ? startTime(now) : now, quantum());
         session.capture();
     } else if (session.playing() != lastSessionPlaying && session.playing() != owner.running) {
         owner.running = session.playing();
@@ -287,8 +288,18 @@ void Metronome_link::measureQuiet() {
 }
 
 void Metronome_link::started() {
-    silent = owner.link && followedBpm > 0.0;
+    silent = owner.link && followedBpm > 0.0 && session.peers() > 0;
     paired = false;
+}
+
+// Alone, the host time at which the bar's first frame is heard: from one pair of clocks, which
+// the pairs that follow refine in the bar's quiet tails.
+std::int64_t Metronome_link::startTime(std::int64_t now) {
+    if (silent || !owner.link || followedBpm == 0.0) return now + startAhead;
+    AudioEngine::Lock lock(owner.audio);
+    const auto heard = static_cast<double>(owner.audio.mixedFrames()) - owner.audio.outputLatency();
+    const double ahead = static_cast<double>(owner.startFrame) - heard;
+    return now + std::llround(ahead * 1e6 / rate());
 }
 
 bool Metronome_link::takeTempoMoved() {

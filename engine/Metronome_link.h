@@ -60,8 +60,9 @@ class Metronome_link {
     std::uint32_t msUntilWork() const;
     // Notes the quiet tail of each beat of the bar just rendered.
     void measureQuiet();
-    // Called when the bar starts from its top: in a session it starts silent and is heard only
-    // once it sits on the session's grid, at a bar start.
+    // Called when the bar starts from its top: in a session with peers it starts silent and is
+    // heard only once it sits on the session's grid, at a bar start; alone it sounds at once,
+    // and the session's bar is put where it is heard.
     void started();
     // Whether the bar plays silent until it sits on the grid.
     bool muted() const { return silent; }
@@ -128,6 +129,7 @@ class Metronome_link {
     void takeTempo();
     void passUserTempo(std::int64_t now);
     void shareStartStop(std::int64_t now);
+    std::int64_t startTime(std::int64_t now);
     void pair(std::int64_t now);
     void restartFit(double at, double value, std::int64_t slot);
     void follow(double at);

@@ -7,7 +7,8 @@
 #
 #   tools/measure/link.sh [work folder]     (build first: build/brevant and build/tools/linkpeer)
 #
-# RUN_SECONDS sets each run (120). Everything with Link on runs inside a private network
+# RUN_SECONDS sets each run (120); SECTIONS picks the parts ("one two hut heard"). The heard
+# part sets each onset, stamped on the session's host clock, against the session's beat time. Everything with Link on runs inside a private network
 # namespace that this script makes and removes (root is needed, as for `ip netns`).
 set -u
 BREVANT_BUILD=${BREVANT_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build}
@@ -54,6 +55,8 @@ start_peer() {
 }
 peer() { echo "$1" >&7; sleep 0.3; tail -n 1 "$WORK/peer.out"; }
 stop_peer() { [ -n "$PEER_PID" ] && { echo quit >&7; exec 7>&-; wait "$PEER_PID" 2>/dev/null; }; PEER_PID=; }
+# A peer at the given tempo: the one already running, or a new one.
+ensure_peer() { if [ -n "$PEER_PID" ]; then peer "tempo $1" >/dev/null; else start_peer "$1"; fi; }
 
 # The program inside the namespace on the server, on the given sink, with the given settings.
 start_linked() {
@@ -111,12 +114,35 @@ print(f"{len(gaps)} intervals, {exact} exact to a sample, worst interval {worst:
 PY
 }
 
+# Heard time against the session: earclock stamps each recorded onset on the raw monotonic clock
+# (the session's host clock) at the moment the server output it, as the dial-to-ear figure does;
+# our peer gives the host times of two far-apart beats, and each onset is set against the
+# nearest beat time of that line.
+heard() {
+    python3 - "$1" "$2" "$3" <<'PY'
+import sys
+t0 = float(sys.argv[2]) / 1e6; t1 = float(sys.argv[3]) / 1e6  # beats 0 and 100000
+beat = (t1 - t0) / 100000
+d = []
+for line in open(sys.argv[1]):
+    at = float(line.split()[0])
+    k = round((at - t0) / beat)
+    d.append((at - (t0 + k * beat)) * 1000)
+if not d: print("no clicks"); sys.exit()
+mean = sum(d) / len(d); mabs = sum(abs(x) for x in d) / len(d)
+print(f"{len(d)} clicks; heard minus session beat: mean {mean:.2f} ms, mean size {mabs:.2f} ms, "
+      f"least {min(d):.2f}, most {max(d):.2f} ms")
+PY
+}
+
+SECTIONS=${SECTIONS:-one two hut heard}
 trap cleanup EXIT
 make_namespace || { echo "cannot make a network namespace" >&2; exit 1; }
 start_desk || exit 1
 start_server || exit 1
 echo "load before: $(uptime)"
 
+if [[ " $SECTIONS " == *" one "* ]]; then
 echo "== one Brevant following a peer, four busy processes, ${RUN_SECONDS} s at each tempo"
 make_app_dir "$(linked_settings 0.3 0)"
 start_linked "$APP_DIR" out
@@ -147,8 +173,11 @@ echo "at 133.5 BPM: $(grid "$WORK/fast.txt" 19820.2247)"
 grep -E "ran dry|raised" "$APP_DIR/output.log" | tail -2
 stop_app
 sleep 1
+fi
 
+if [[ " $SECTIONS " == *" two "* ]]; then
 echo "== two Brevants in one session, left and right, ${RUN_SECONDS} s"
+ensure_peer 100
 make_app_dir "$(linked_settings 0.3 0)"
 start_linked "$APP_DIR" left
 APP_PID=$!
@@ -172,6 +201,33 @@ PY
 peer "stop" >/dev/null
 stop_app
 kill "$APP2_PID" 2>/dev/null; wait "$APP2_PID" 2>/dev/null; APP2_PID=
+fi
+
+if [[ " $SECTIONS " == *" heard "* ]]; then
+echo "== heard time against the session, four busy processes, ${RUN_SECONDS} s"
+g++ -O2 -std=c++20 -o "$WORK/earclock" "$BREVANT_ROOT/tools/measure/earclock.cpp" -lX11 \
+    -lpulse-simple -lpulse -lpthread || exit 1
+make_app_dir "$(linked_settings 0.3 0)"
+start_linked "$APP_DIR" out
+APP_PID=$!
+ensure_peer 100
+wait_main || exit 1
+sleep 2
+peer "start" >/dev/null
+start_busy
+sleep 3
+EARCLOCK_RAW=1 "$WORK/earclock" "$RUN_SECONDS" out.monitor "$WORK" >/dev/null 2>&1
+stop_busy
+b0=$(peer "timeat 0 4" | awk '{print $2}')
+b1=$(peer "timeat 100000 4" | awk '{print $2}')
+echo "$(heard "$WORK/onsets.txt" "$b0" "$b1")"
+grep -E "ran dry|raised" "$APP_DIR/output.log" | tail -2
+peer "stop" >/dev/null
+stop_app
+fi
+
+if [[ " $SECTIONS " == *" hut "* ]]; then
+ensure_peer 100
 
 echo "== LinkHut joins through a dummy JACK server"
 ip netns exec "$NS" jackd -n "$JACK_NAME" -d dummy -r 44100 >"$WORK/jack.log" 2>&1 &
@@ -202,3 +258,4 @@ echo "LinkHut's last status line: $(tr '\r' '\n' <"$WORK/linkhut.log" | grep -a 
 onsets "$WORK/hut.raw" 0 >"$WORK/hut.txt"
 echo "Brevant at LinkHut's tempo: $(grid "$WORK/hut.txt" "$(peer show | awk '{print 2646000 / $4}')")"
 exec 8>&-
+fi
