@@ -291,9 +291,9 @@ void Metronome::renderBar() {
     if (linked.barBpm() > 0.0) linked.measureQuiet();
 }
 
-// Where pulse `pulse` of the bar's `pulses` starts. On a Link session's exact tempo each pulse
-// starts on the sample nearest its exact time, so that the session's beats fall on whole samples
-// without a fraction adding up over the bar.
+// Where pulse `pulse` of the bar's `pulses` starts. On a Link session's exact tempo each beat
+// starts on the sample nearest its exact time, and a pulse between beats on the one nearest its
+// time from its beat, so that no fraction adds up over the bar.
 int Metronome::pulseEdge(int pulse, int pulses) const {
     if (linked.barBpm() <= 0.0) return pulseStart(barLength, pulse, pulses);
     return linked.pulseStart(pulse, barPulses);

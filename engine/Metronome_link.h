@@ -13,11 +13,13 @@ class Metronome;
 // and stops are shared, and the bar's first sample is heard when the session's bar begins.
 //
 // The bar is placed on the output's sample clock. Each pass of the main loop pairs the frame
-// being heard now with the host clock; their mean over the last seconds gives the host time of
-// frame 0, which moves only when the mean strays by more than half a millisecond
-// (the sound card's clock drifts against the host's). From it every session bar start has a
-// whole output frame, and in the quiet tail of a beat the play cursor is moved by whole samples
-// to where the session says it should be. Nothing of this runs on the audio thread.
+// being heard now with the host clock; a line fitted through the last minute of pairs gives the
+// host time of frame 0 and its drift (the sound card's clock drifts against the host's). From it
+// every session bar start has a whole output frame, and in the quiet tail of a beat the play
+// cursor is moved by whole samples to where the session says it should be. The trainer and the
+// silent bars queue their bars only once the sounding bar sits on the grid in its last beat, so
+// that the queued bar starts on the session's bar start. Nothing of this runs on the audio
+// thread.
 class Metronome_link {
   public:
     // The session's own clock and its peers; nothing of the network is opened until joined.

@@ -188,4 +188,30 @@ TEST_F(LinkedMetronome, TheTrainerStepsTheSessionsTempoFromABarStart) {
     EXPECT_EQ(counts[1], 8);
 }
 
+// Silent bars in a session fall on the session's bars: two bars of four clicks, one without,
+// over and over, every click on a session beat to within a sample.
+TEST_F(LinkedMetronome, SilentBarsFallOnTheSessionsBars) {
+    m->silentBars = true;
+    m->playBars = 2;
+    m->muteBars = 1;
+    startAt(133.5);
+    play(40);
+    m->linked.session.capture();
+    ASSERT_GT(onsets.size(), 40u);
+    std::vector<int> clicksInBar;
+    double first = 0;
+    for (std::size_t i = 0; i < onsets.size(); i++) {
+        const double beat =
+            m->linked.session.beatAt(static_cast<std::int64_t>(hostOf(onsets[i])), 4);
+        ASSERT_LT(std::abs(beat - std::round(beat)) * 60.0 * rate / 133.5, 1.0) << "click " << i;
+        if (i == 0) first = std::round(beat);
+        const auto bar = static_cast<std::size_t>((std::round(beat) - first) / 4);
+        clicksInBar.resize(std::max(clicksInBar.size(), bar + 1), 0);
+        clicksInBar[bar]++;
+    }
+    clicksInBar.pop_back();  // the last bar may be cut by the end of the run
+    for (std::size_t bar = 0; bar < clicksInBar.size(); bar++)
+        EXPECT_EQ(clicksInBar[bar], bar % 3 == 2 ? 0 : 4) << "bar " << bar;
+}
+
 }  // namespace
