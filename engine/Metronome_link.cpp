@@ -130,10 +130,11 @@ void Metronome_link::pair(std::int64_t now) {
     outlierSince = 0.0;
     for (; newestSlot < slot; newestSlot++) {
         const std::int64_t i = (newestSlot + 1) % slots;
-        slotX[i] = slotY[i] = slotCount[i] = 0;
+        slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
     }
     slotX[slot % slots] += (at - firstPairAt) / 1e6;
     slotY[slot % slots] += sample - firstValue;
+    slotYY[slot % slots] += (sample - firstValue) * (sample - firstValue);
     slotCount[slot % slots] += 1;
     follow(at);
 }
@@ -148,7 +149,7 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
     firstValue = value;
     newestSlot = slot;
     for (int i = 0; i < slots; i++)
-        slotX[i] = slotY[i] = slotCount[i] = 0;
+        slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
 }
 
 // The line through the slots' means, by least squares. The server's figure wanders slowly, so
@@ -158,10 +159,12 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
 // the fit than the scatter explains (clean pairs, an offline clock), else by at most
 // slewMicros a second; its drift by at most slewMicros a second each second.
 void Metronome_link::follow(double at) {
-    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0;
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, pairs = 0, within = 0;
     for (int i = 0; i < slots; i++) {
         if (slotCount[i] == 0) continue;
         const double x = slotX[i] / slotCount[i], y = slotY[i] / slotCount[i];
+        pairs += slotCount[i];
+        within += slotYY[i] - slotCount[i] * y * y;
         n += 1;
         sx += x;
         sy += y;
@@ -186,7 +189,10 @@ void Metronome_link::follow(double at) {
     originAt = at;
     // Until the bar is heard on the grid the line may jump: nothing is heard of it yet.
     const bool free = n == 1 || silent || at - firstPairAt < settleMicros;
-    if (free || std::abs(fitted - inUse) > 3.0 * std::sqrt(scatter) + jumpMicros) {
+    // The pairs' own spread within a slot tells noisy pairs from clean ones even while the slots
+    // are still few.
+    const double spread = std::max(scatter, std::max(0.0, within) / pairs);
+    if (free || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
         origin = fitted;
         drift = slope;
         return;

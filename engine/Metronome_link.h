@@ -115,10 +115,11 @@ class Metronome_link {
     double origin = 0.0;
     double originAt = 0.0;
     double drift = 0.0;
-    // The slots of the fit: sums of the pairs' times (seconds since the first pair) and values
-    // (microseconds from the first pair's), and their count.
+    // The slots of the fit: sums of the pairs' times (seconds since the first pair), values
+    // (microseconds from the first pair's) and squared values, and their count.
     double slotX[slots] = {};
     double slotY[slots] = {};
+    double slotYY[slots] = {};
     double slotCount[slots] = {};
     double firstValue = 0.0;
     std::int64_t newestSlot = 0;
