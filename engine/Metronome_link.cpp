@@ -157,7 +157,9 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
 // slope is taken when it stands out of the scatter by three standard errors, else the drift is
 // none and the line is the mean. The line in use follows: by a jump where it is further from
 // the fit than the scatter explains (clean pairs, an offline clock), else by at most
-// slewMicros a second; its drift by at most slewMicros a second each second.
+// slewMicros a second; its drift always by at most slewMicros a second each second. A slope
+// in noisy pairs is looked for only over 20 s or more: a sound server's buffer that grows for a
+// few seconds after an underrun must not pass for a drift.
 void Metronome_link::follow(double at) {
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, pairs = 0, within = 0;
     for (int i = 0; i < slots; i++) {
@@ -174,7 +176,9 @@ void Metronome_link::follow(double at) {
     }
     const double cxx = sxx - sx * sx / n, cxy = sxy - sx * sy / n, cyy = syy - sy * sy / n;
     double slope = 0.0, scatter = n > 1 ? std::max(0.0, cyy) / (n - 1) : 0.0;
-    if (n >= 10 && cxx > 0) {
+    // Clean pairs (an offline clock) show a drift within a second; noisy ones need 20 s.
+    const bool clean = pairs > 0 && within < pairs * jumpMicros * jumpMicros;
+    if (n >= (clean ? 10.0 : minDriftSlots) && cxx > 0) {
         slope = cxy / cxx;
         const double residual = std::max(0.0, cyy - slope * cxy) / (n - 2);
         if (slope * slope * cxx / correlatedSlots < 9.0 * residual || std::abs(slope) > maxDrift)
@@ -192,14 +196,13 @@ void Metronome_link::follow(double at) {
     // The pairs' own spread within a slot tells noisy pairs from clean ones even while the slots
     // are still few.
     const double spread = std::max(scatter, std::max(0.0, within) / pairs);
+    const double step = slewMicros * elapsed;
+    drift += std::clamp(slope - drift, -step, step);
     if (free || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
         origin = fitted;
-        drift = slope;
         return;
     }
-    const double step = slewMicros * elapsed;
     origin = inUse + std::clamp(fitted - inUse, -step, step);
-    drift += std::clamp(slope - drift, -step, step);
 }
 
 // The host time of an output frame: the line's origin is taken at the frame's nominal time,

@@ -97,8 +97,9 @@ class Metronome_link {
     static constexpr double slewMicros = 10.0;
     static constexpr double jumpMicros = 50.0;
     static constexpr double correlatedSlots = 20.0;
-    static constexpr double maxDrift = 1000.0;  // microseconds a second: a sound card is closer
-    static constexpr int quietLevel = 32;       // a sample below this is quiet
+    static constexpr double maxDrift = 500.0;  // microseconds a second: a sound card is closer
+    static constexpr double minDriftSlots = 200.0;
+    static constexpr int quietLevel = 32;  // a sample below this is quiet
 
     Metronome& owner;
     double followedBpm = 0.0;

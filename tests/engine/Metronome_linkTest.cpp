@@ -134,6 +134,7 @@ TEST_P(Metronome_linkTest, ClicksStayOnTheSessionGrid) {
             m->linked.session.beatAt(static_cast<std::int64_t>(hostOf(onsets[i])), 4) * pulses;
         const double ms = (pulse - std::round(pulse)) * 60000.0 / bpm / pulses;
         worst = std::max(worst, std::abs(ms));
+        ASSERT_LT(std::abs(ms), 1.0) << "click " << i << " at frame " << onsets[i];
         if (ppm != 0) continue;
         // A pulse lies within a sample of its exact time; a beat, to which the cursor is moved,
         // is the exact beat length after the one before to within one sample.
