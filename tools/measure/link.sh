@@ -80,8 +80,9 @@ cleanup() {
     [ -n "$JACK_PID" ] && kill "$JACK_PID" 2>/dev/null
     [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
     ip netns delete "$NS" 2>/dev/null
-    wait 2>/dev/null
+    # The X server is a child too: it goes before the wait for the rest.
     stop_desk
+    wait 2>/dev/null
 }
 
 # Onsets of one channel (0 left, 1 right) of a recording: a sample of 32 or more after 600 quiet.
