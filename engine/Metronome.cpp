@@ -274,8 +274,7 @@ void Metronome::renderBar() {
     long double length = 60.0L / static_cast<long double>(bpm());
     length = length * static_cast<long double>(barBeats);
     length = length * static_cast<long double>(rate);
-    if (linked.barBpm() > 0.0)
-        length = std::ceil(barBeats * 60.0L * rate / linked.barBpm()) + 2;
+    if (linked.barBpm() > 0.0) length = std::ceil(barBeats * 60.0L * rate / linked.barBpm()) + 2;
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
     barPulses = pulsesPerBeat();
@@ -600,8 +599,8 @@ void Metronome::switchIfPending() {
     // On a session's grid the new bar starts where the session is now, once that is quiet.
     const std::int64_t placed = linked.switchPosition();
     if (placed == -2) return;
-    const std::uint32_t sample = placed >= 0 ? static_cast<std::uint32_t>(placed)
-                                             : mappedSample(mappedPosition(p));
+    const std::uint32_t sample =
+        placed >= 0 ? static_cast<std::uint32_t>(placed) : mappedSample(mappedPosition(p));
     const auto now = static_cast<std::int64_t>(audio.mixedFrames());
     const std::int64_t bar = barAt(now);
     audio.playSound(1, 0.0, 0.0, 1.0, true);

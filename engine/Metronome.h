@@ -81,7 +81,7 @@ class Metronome : public TextStream {
         "3/32/322/3222/32222/322222/3222222/32222222/322222222";
     bool midiClock;        // the device's clock output (JACK's MIDI clock) follows the bar
     bool followTransport;  // start, stop, tempo and bar follow the device's transport (JACK's)
-    bool link;  // play in the local network's Link session
+    bool link;             // play in the local network's Link session
     Metronome_link linked{*this};
 
     // Reads the settings from their standard place.
@@ -113,7 +113,8 @@ class Metronome : public TextStream {
     // pending one in.
     void tick();
     // With followTransport: starts and stops with the device's transport, and takes a timebase
-    // master's tempo and beats per bar (not while Link is on: the session leads). True when running, tempo or beats changed.
+    // master's tempo and beats per bar (not while Link is on: the session leads). True when
+    // running, tempo or beats changed.
     bool syncToTransport();
     // The same at a given host time of the session's clock (tests simulate the clock).
     void tickAt(std::int64_t hostMicros);
