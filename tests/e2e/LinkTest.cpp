@@ -264,7 +264,9 @@ TEST_F(LinkTest, StartsAndStopsWithThePeerFollowsAbsurdTemposAndPlaysOnAlone) {
         EXPECT_TRUE(near(onsets[i] - onsets[i - 1], 22050.0)) << "interval " << i;
         at120++;
     }
-    EXPECT_GE(at120, 14);
+    // Nine seconds from our Play, of which the start waits up to 3.1 s for the session's next
+    // bar after a second of clock learning (and longer when the server runs dry).
+    EXPECT_GE(at120, 8);
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
 }
 
