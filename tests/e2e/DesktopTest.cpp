@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 181;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 constexpr int kHotKeysWidth = 480, kHotKeysHeight = 253;
 
 // A window manager started on the desk, in the background, ended with the test.

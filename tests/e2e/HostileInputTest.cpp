@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kAboutWidth = 540, kAboutHeight = 270;  // the splash is the same window
-constexpr int kMenuWidth = 264, kMenuHeight = 181;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 constexpr int kDialogWidth = 480, kDialogHeight = 253;
 
 // A file the program reads but would never write in this form: a written file has every key.

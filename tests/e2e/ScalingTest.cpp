@@ -18,7 +18,7 @@ namespace {
 constexpr int kScreenWidth = 2560, kScreenHeight = 2048;
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kAboutWidth = 540, kAboutHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 181;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 std::string settingValue(const std::string& settings, const std::string& name) {
     const size_t at = settings.find("\n" + name + "=");

@@ -25,7 +25,7 @@ namespace {
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 181;
+constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 // One of the program's windows as the X server and the window manager see it.
 struct AppWindow {
