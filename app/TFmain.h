@@ -74,9 +74,6 @@ class TFmain : public platform::Form {
     void drawDialFrameAndLink();
     void addControls();
     void loadSamples();
-    void matchSamplesToDevice();
-    void followTransport();
-    bool hasTransport() const;
     void beatsChanged(int before);
 
     Wmain& module;

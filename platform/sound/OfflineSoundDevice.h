@@ -24,10 +24,7 @@ class OfflineSoundDevice : public SoundDevice {
         failDuplicates = 32,  // duplicate alone refuses
     };
 
-    // The device takes the rate setPrimaryFormat gives (44100 from the audio engine unless
-    // nativeRate is set otherwise), so that a test renders bars at another device's rate.
-    explicit OfflineSoundDevice(unsigned faults = noFault, int nativeRate = sampleRate)
-        : faults(faults), native(nativeRate) {}
+    explicit OfflineSoundDevice(unsigned faults = noFault) : faults(faults) {}
     ~OfflineSoundDevice() override;
 
     void setFaults(unsigned newFaults) { faults = newFaults; }
@@ -37,7 +34,6 @@ class OfflineSoundDevice : public SoundDevice {
     bool createInterface() override;
     bool setCooperativeLevel(void* window) override;
     bool createPrimaryBuffer() override;
-    int nativeRate() override { return native; }
     bool setPrimaryFormat(int channels, int rate, int bits) override;
     void releasePrimaryBuffer() override;
 
@@ -57,7 +53,6 @@ class OfflineSoundDevice : public SoundDevice {
   private:
     std::recursive_mutex mutex;
     unsigned faults;
-    int native;
     int duplicatesAllowed = 0;
     int latency = 0;
     bool running = false;
