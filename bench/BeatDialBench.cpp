@@ -2,35 +2,20 @@
 // with only the moving parts drawn again (the two give the same pixels).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
-#include <string>
 
+#include "BenchMetronome.h"
 #include "app/BeatDial.h"
-#include "audio/AudioEngine.h"
-#include "engine/Metronome.h"
 #include "platform/sound/OfflineSoundDevice.h"
 #include "platform/system/Clock.h"
 #include "shadeui/ShadeUI.h"
 
 namespace {
 
-struct Fixture {
-    AudioEngine audio;
-    std::string folder;
-    std::unique_ptr<Metronome> metronome;
+struct Fixture : BenchMetronome {
     ShadeUI container;  // no window: a frame is composed, not sent
 
-    Fixture() {
-        char pattern[] = "/tmp/brevant-bench-XXXXXX";
-        folder = mkdtemp(pattern);
-        metronome = std::make_unique<Metronome>(audio, SettingsPlace::only(folder + "/s.cfg"));
-        audio.init(nullptr, 2, std::make_unique<platform::OfflineSoundDevice>());
-    }
-    ~Fixture() {
-        metronome.reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    Fixture() { audio.init(nullptr, 2, std::make_unique<platform::OfflineSoundDevice>()); }
 };
 
 Fixture& fixture() {

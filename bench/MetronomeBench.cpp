@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "BenchMetronome.h"
 #include "audio/AudioEngine.h"
 #include "audio/WavLoader.h"
 #include "engine/Metronome.h"
@@ -29,22 +30,11 @@ std::string dataFolder() {
     return here.substr(0, here.rfind("bench/")) + "data/";
 }
 
-struct Fixture {
-    AudioEngine audio;
-    std::string folder;
-    std::unique_ptr<Metronome> metronome;
-
+struct Fixture : BenchMetronome {
     Fixture() {
-        char pattern[] = "/tmp/brevant-bench-XXXXXX";
-        folder = mkdtemp(pattern);
-        metronome = std::make_unique<Metronome>(audio, SettingsPlace::only(folder + "/s.cfg"));
         const char* names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
         for (int slot = 0; slot < 4; slot++)
             loadWavSamples(dataFolder() + names[slot], metronome->samples[slot]);
-    }
-    ~Fixture() {
-        metronome.reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
     }
 };
 

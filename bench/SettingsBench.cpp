@@ -6,28 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "audio/AudioEngine.h"
-#include "engine/Metronome.h"
+#include "BenchMetronome.h"
 
 namespace {
 
-struct Fixture {
-    AudioEngine audio;
-    std::string folder;
-    std::string path;
-    std::unique_ptr<Metronome> metronome;
-
-    Fixture() {
-        char pattern[] = "/tmp/brevant-bench-XXXXXX";
-        folder = mkdtemp(pattern);
-        path = folder + "/settings.cfg";
-        metronome = std::make_unique<Metronome>(audio, SettingsPlace::only(path));
-        metronome->save(metronome->header, path);
-    }
-    ~Fixture() {
-        metronome.reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+struct Fixture : BenchMetronome {
+    Fixture() { metronome->save(metronome->header, path); }
 };
 
 Fixture& fixture() {
