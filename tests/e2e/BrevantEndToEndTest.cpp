@@ -10,12 +10,11 @@
 #include "AppRun.h"
 #include "ClickTrack.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 namespace e2e {
 namespace {
 
-constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr int kSplashWidth = 540, kSplashHeight = 270;
 constexpr int kMainLeft = Desk::kScreenWidth / 2 - 194, kMainTop = Desk::kScreenHeight / 2 - 152;
 
 bool near(const Rgb& c, int r, int g, int b, int tolerance = 6) {

@@ -20,16 +20,13 @@
 #include "AppRun.h"
 #include "ClickTrack.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 extern char** environ;
 
 namespace e2e {
 namespace {
 
-constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 161;
-constexpr int kHotKeysWidth = 480, kHotKeysHeight = 253;
 
 // A window manager started on the desk, in the background, ended with the test.
 class ManagerProcess {
@@ -68,6 +65,18 @@ class ManagerProcess {
 double settingValue(const std::string& settings, const std::string& key) {
     const size_t at = settings.find("\n" + key + "=");
     return at == std::string::npos ? -1 : std::atof(settings.c_str() + at + key.size() + 2);
+}
+
+// The end of a whole-path run: ESC ended the program with status 0, SPACE after the dialog added
+// clicks to the `clicksBefore` heard before it, and the tempo raised by "+" was saved.
+void expectTheRunEndedWithTheClicksAndTempoSaved(AppRun& app, std::size_t clicksBefore) {
+    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+    ClickTrack after;
+    ASSERT_TRUE(after.load(app.audioPath()));
+    EXPECT_GE(after.clicks().size(), clicksBefore + 2)
+        << "SPACE after the dialog did not start the clicks";
+    EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
+        << app.readFile("settings.cfg");
 }
 
 // The splash's picture has a light one-pixel frame one pixel inside its edge, on a dark ground;
@@ -189,14 +198,7 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     desk.key("space");
     pause(1600);
     desk.key("Escape");
-    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
-
-    ClickTrack after;
-    ASSERT_TRUE(after.load(app.audioPath()));
-    EXPECT_GE(after.clicks().size(), before.clicks().size() + 2)
-        << "SPACE after the dialog did not start the clicks";
-    EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
-        << app.readFile("settings.cfg");
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
 }
 
 // A Wayland session without Xwayland, as the environment tells it: with and without SDL asked
@@ -584,14 +586,7 @@ TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     key("space");
     pause(1600);
     key("Escape");
-    EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
-
-    ClickTrack after;
-    ASSERT_TRUE(after.load(app.audioPath()));
-    EXPECT_GE(after.clicks().size(), before.clicks().size() + 2)
-        << "SPACE after the dialog did not start the clicks";
-    EXPECT_GT(settingValue(app.readFile("settings.cfg"), "tempo"), 0.4)
-        << app.readFile("settings.cfg");
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
 }
 
 }  // namespace

@@ -11,14 +11,11 @@
 
 #include "AppRun.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 namespace e2e {
 namespace {
 
-constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr int kAboutWidth = 540, kAboutHeight = 270;  // the splash is the same window
-constexpr int kMenuWidth = 264, kMenuHeight = 161;
-constexpr int kDialogWidth = 480, kDialogHeight = 253;
 
 // A file the program reads but would never write in this form: a written file has every key.
 const char* const kHandWritten = "<Orvelle Settings>\r\nbeats=5\r\n</Orvelle Settings>\r\n";
@@ -76,7 +73,7 @@ TEST_P(QuitSignal, EndsTheProgramWithStatusZeroAndWritesTheSettings) {
     std::string beats = "5";
     if (state == State::Splash) {
         ASSERT_TRUE(app.start(desk));
-        ASSERT_TRUE(desk.waitForWindow(kAboutWidth, kAboutHeight, 15000));
+        ASSERT_TRUE(desk.waitForWindow(kSplashWidth, kSplashHeight, 15000));
     } else {
         startToMainWindow();
         desk.key("3");
@@ -85,8 +82,8 @@ TEST_P(QuitSignal, EndsTheProgramWithStatusZeroAndWritesTheSettings) {
     }
     bool opened = true;
     if (state == State::Menu) opened = openMenu();
-    if (state == State::Dialog) opened = chooseMenuRow(3, kDialogWidth, kDialogHeight);  // Hot Keys
-    if (state == State::About) opened = chooseMenuRow(5, kAboutWidth, kAboutHeight);     // About...
+    if (state == State::Dialog) opened = chooseMenuRow(3, kHotKeysWidth, kHotKeysHeight);  // Hot Keys
+    if (state == State::About) opened = chooseMenuRow(5, kSplashWidth, kSplashHeight);     // About...
     ASSERT_TRUE(opened) << app.readFile("output.log");
     app.sendSignal(signal);
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");

@@ -11,14 +11,12 @@
 #include "AppRun.h"
 #include "ClickTrack.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 namespace e2e {
 namespace {
 
 constexpr int kScreenWidth = 2560, kScreenHeight = 2048;
-constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr int kAboutWidth = 540, kAboutHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 std::string settingValue(const std::string& settings, const std::string& name) {
     const size_t at = settings.find("\n" + name + "=");
@@ -102,9 +100,9 @@ TEST_F(Scaling, AtGdkScaleTwoEveryWindowIsTwiceItsSizeInBlocksAndTakesInputAtTwi
     app.extraEnv = {"GDK_SCALE=2"};
     ASSERT_TRUE(app.start(desk));
     WindowInfo splash;
-    ASSERT_TRUE(desk.waitForWindow(2 * kAboutWidth, 2 * kAboutHeight, 15000, &splash));
-    EXPECT_EQ(splash.x, (kScreenWidth - 2 * kAboutWidth) / 2);
-    EXPECT_EQ(splash.y, (kScreenHeight - 2 * kAboutHeight) / 2);
+    ASSERT_TRUE(desk.waitForWindow(2 * kSplashWidth, 2 * kSplashHeight, 15000, &splash));
+    EXPECT_EQ(splash.x, (kScreenWidth - 2 * kSplashWidth) / 2);
+    EXPECT_EQ(splash.y, (kScreenHeight - 2 * kSplashHeight) / 2);
     WindowInfo main2;
     ASSERT_TRUE(desk.waitForWindow(2 * kMainWidth, 2 * kMainHeight, 15000, &main2));
     // Centred on the screen of designed pixels (1280 x 1024), at twice that place.
@@ -131,9 +129,9 @@ TEST_F(Scaling, AtGdkScaleTwoEveryWindowIsTwiceItsSizeInBlocksAndTakesInputAtTwi
     // "About..." is the sixth entry, 20 designed pixels a row.
     desk.click(menu.x + 2 * 30, menu.y + 2 * (5 * 20 + 10));
     WindowInfo about;
-    ASSERT_TRUE(desk.waitForWindow(2 * kAboutWidth, 2 * kAboutHeight, 5000, &about));
+    ASSERT_TRUE(desk.waitForWindow(2 * kSplashWidth, 2 * kSplashHeight, 5000, &about));
     desk.click(about.x + 2 * 40, about.y + 2 * 40);  // a click anywhere closes it
-    ASSERT_TRUE(desk.waitForNoWindow(2 * kAboutWidth, 2 * kAboutHeight, 5000));
+    ASSERT_TRUE(desk.waitForNoWindow(2 * kSplashWidth, 2 * kSplashHeight, 5000));
     quit(app, main2);
     EXPECT_EQ(settingValue(app.readFile("settings.cfg"), "tempo"), "0.405");
 }
@@ -158,7 +156,7 @@ TEST_F(Scaling, TheOptionOverridesTheDesktopAndAnUnusableValueFallsBackWithOneLi
         run.arguments = c.args;
         run.extraEnv = c.env;
         ASSERT_TRUE(run.start(desk));
-        EXPECT_TRUE(desk.waitForWindow(c.scale * kAboutWidth, c.scale * kAboutHeight, 15000))
+        EXPECT_TRUE(desk.waitForWindow(c.scale * kSplashWidth, c.scale * kSplashHeight, 15000))
             << c.env.back() << " " << c.scale;
         run.sendSignal(SIGTERM);
         EXPECT_EQ(run.waitForExit(10000), 0);

@@ -15,13 +15,13 @@
 #include "AppRun.h"
 #include "ClickTrack.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 namespace e2e {
 namespace {
 
 using testsupport::SoundServer;
 
-constexpr int kMainWidth = 389, kMainHeight = 305;
 constexpr long kBeat120 = 22050;  // samples of one beat at 120 BPM
 
 std::vector<long> gapsOf(const std::vector<Click>& clicks) {

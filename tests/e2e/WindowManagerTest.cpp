@@ -17,15 +17,13 @@
 #include "AppRun.h"
 #include "ClickTrack.h"
 #include "Desk.h"
+#include "WindowSizes.h"
 
 extern char** environ;
 
 namespace e2e {
 namespace {
 
-constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr int kSplashWidth = 540, kSplashHeight = 270;
-constexpr int kMenuWidth = 264, kMenuHeight = 161;
 
 // One of the program's windows as the X server and the window manager see it.
 struct AppWindow {
