@@ -24,18 +24,16 @@ __attribute__((noinline)) void* operator new(std::size_t size) {
 
 namespace {
 
-// The click samples lie in the source tree's data folder, beside this file's folder.
-std::string dataFolder() {
-    const std::string here = __FILE__;
-    return here.substr(0, here.rfind("bench/")) + "data/";
-}
-
+// The click samples of the source tree's data folder, which the build names.
 struct Fixture : BenchMetronome {
     Fixture() {
         const char* names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
         for (int slot = 0; slot < 4; slot++)
-            loadWavSamples(dataFolder() + names[slot], metronome->samples[slot]);
+            loaded = loadWavSamples(std::string(BREVANT_DATA_DIR "/") + names[slot],
+                                    metronome->samples[slot]) &&
+                     loaded;
     }
+    bool loaded = true;
 };
 
 Fixture& fixture() {
@@ -44,6 +42,7 @@ Fixture& fixture() {
 }
 
 void renderLongestBar(benchmark::State& state) {
+    if (!fixture().loaded) state.SkipWithError("the click samples could not be read");
     Metronome& m = *fixture().metronome;
     m.tempo = 0.0;
     m.beats = 9;
@@ -59,6 +58,7 @@ void renderLongestBar(benchmark::State& state) {
 // The longest bar with the most pulses (6 a beat, 54 clicks), a level of each kind among its
 // beats; "allocations" counts what rendering allocated, which must stay 0.
 void renderLongestPracticeBar(benchmark::State& state) {
+    if (!fixture().loaded) state.SkipWithError("the click samples could not be read");
     Metronome& m = *fixture().metronome;
     m.tempo = 0.0;
     m.beats = 9;

@@ -135,8 +135,7 @@ bool TimingRun::open(const std::string& folder) {
     if (!audio.init(nullptr, 2, std::make_unique<platform::OfflineSoundDevice>())) return false;
     device = static_cast<platform::OfflineSoundDevice*>(AudioEngine::device());
     m = std::make_unique<Metronome>(audio, SettingsPlace::only(folder + "/settings.cfg"));
-    std::filesystem::path data =
-        std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+    const std::filesystem::path data = BREVANT_DATA_DIR;
     const char* names[] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
     for (int i = 0; i < 4; i++)
         if (!loadWavSamples((data / names[i]).string(), m->samples[i])) return false;
