@@ -143,13 +143,31 @@ class CompositingDesktop : public ::testing::Test {
             std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count());
     }
 
+    // Whether the X server gives the keyboard focus to a window of the given size within
+    // `timeoutMs`; the window manager's frame around it has another id, so the size tells it.
+    bool waitForFocusOnSize(int width, int height, int timeoutMs) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "+";
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100)) {
+            std::string focus;
+            desk.run("xdotool getwindowfocus 2>/dev/null", &focus);
+            lastFocus.clear();
+            desk.run("xwininfo -id " + std::to_string(std::atol(focus.c_str())) +
+                         " 2>/dev/null | grep -- -geometry",
+                     &lastFocus);
+            if (lastFocus.find(size) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    std::string lastFocus;
     Desk desk;
     AppRun app;
     std::unique_ptr<ManagerProcess> manager;
 };
 
 // One user's session: the splash, a drag of the title bar and a click on "+", the menu closed
-// by a press outside it and Play clicked next, a dialog closed and the space bar.
+// by a press outside it and Play clicked next, the about screen closed by ESC (xfwm4 gives a
+// splash-type window no focus by itself), a dialog closed and the space bar.
 TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ASSERT_TRUE(app.start(desk));
     EXPECT_GE(watchSplash(), 1500);
@@ -188,6 +206,18 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ClickTrack before;
     ASSERT_TRUE(before.load(app.audioPath()));
     EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    // The about screen the user opens takes the keys: ESC closes it and does not end the program.
+    desk.click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
+    desk.click(menu.x + 40, menu.y + 5 * 20 + 10);  // "About..."
+    ASSERT_TRUE(desk.waitForWindow(kSplashWidth, kSplashHeight, 5000));
+    EXPECT_TRUE(waitForFocusOnSize(kSplashWidth, kSplashHeight, 5000))
+        << "the about screen did not get the focus: " << lastFocus;
+    desk.key("Escape");
+    EXPECT_TRUE(desk.waitForNoWindow(kSplashWidth, kSplashHeight, 5000));
+    pause(400);
+    ASSERT_TRUE(app.alive()) << "ESC meant for the about screen ended the program";
 
     desk.click(moved.x + 19, moved.y + 13);
     ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
