@@ -240,7 +240,14 @@ void Form::mapWindow() {
     // A window manager gives a new window the focus by its own rules (the hints tell it when the
     // user opened the window); taking it past the manager is undone by some, and flagged as
     // demanding attention by others. Without one, nobody else gives the focus.
-    if (!WindowSystem::managerRuns(window)) activate();
+    if (!WindowSystem::managerRuns(window)) {
+        activate();
+        return;
+    }
+    // Some managers (mutter) never focus a splash-type window by their own rules, and the keys
+    // meant for the about screen would reach the main form. One the user opened is asked for
+    // with the time of the input that opened it; the start-up splash, before any input, is not.
+    if (formStyle == FormStyle::splash) WindowSystem::requestActivation(window);
 }
 
 // A few times per showing, not without end: Xwayland under sway may end a hold as soon as it is

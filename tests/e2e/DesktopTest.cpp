@@ -143,13 +143,31 @@ class CompositingDesktop : public ::testing::Test {
             std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count());
     }
 
+    // Whether the X server gives the keyboard focus to a window of the given size within
+    // `timeoutMs`; the window manager's frame around it has another id, so the size tells it.
+    bool waitForFocusOnSize(int width, int height, int timeoutMs) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "+";
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100)) {
+            std::string focus;
+            desk.run("xdotool getwindowfocus 2>/dev/null", &focus);
+            lastFocus.clear();
+            desk.run("xwininfo -id " + std::to_string(std::atol(focus.c_str())) +
+                         " 2>/dev/null | grep -- -geometry",
+                     &lastFocus);
+            if (lastFocus.find(size) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    std::string lastFocus;
     Desk desk;
     AppRun app;
     std::unique_ptr<ManagerProcess> manager;
 };
 
 // One user's session: the splash, a drag of the title bar and a click on "+", the menu closed
-// by a press outside it and Play clicked next, a dialog closed and the space bar.
+// by a press outside it and Play clicked next, the about screen closed by ESC (xfwm4 gives a
+// splash-type window no focus by itself), a dialog closed and the space bar.
 TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ASSERT_TRUE(app.start(desk));
     EXPECT_GE(watchSplash(), 1500);
@@ -160,7 +178,7 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     pause(400);
     // The title bar's middle, dragged by (60, 40) in four steps.
     desk.run("xdotool mousemove " + std::to_string(main.x + 200) + " " +
-             std::to_string(main.y + 15) + " sleep 0.15 mousedown 1 sleep 0.15");
+             std::to_string(main.y + 15) + " sleep 0.15 mousedown 1 sleep 0.5");
     for (int step = 1; step <= 4; ++step)
         desk.run("xdotool mousemove " + std::to_string(main.x + 200 + 15 * step) + " " +
                  std::to_string(main.y + 15 + 10 * step) + " sleep 0.15");
@@ -188,6 +206,18 @@ TEST_F(CompositingDesktop, TheWholePathWorksOnXfwm4WithCompositing) {
     ClickTrack before;
     ASSERT_TRUE(before.load(app.audioPath()));
     EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    // The about screen the user opens takes the keys: ESC closes it and does not end the program.
+    desk.click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
+    desk.click(menu.x + 40, menu.y + 5 * 20 + 10);  // "About..."
+    ASSERT_TRUE(desk.waitForWindow(kSplashWidth, kSplashHeight, 5000));
+    EXPECT_TRUE(waitForFocusOnSize(kSplashWidth, kSplashHeight, 5000))
+        << "the about screen did not get the focus: " << lastFocus;
+    desk.key("Escape");
+    EXPECT_TRUE(desk.waitForNoWindow(kSplashWidth, kSplashHeight, 5000));
+    pause(400);
+    ASSERT_TRUE(app.alive()) << "ESC meant for the about screen ended the program";
 
     desk.click(moved.x + 19, moved.y + 13);
     ASSERT_TRUE(desk.waitForWindow(kMenuWidth, kMenuHeight, 5000, &menu));
@@ -332,7 +362,9 @@ class XwaylandDesktop : public ::testing::Test {
     }
 
     // How long the splash was seen painted, in ms: from the start of the first picture that
-    // shows it painted to the end of the last one.
+    // shows it painted to the end of the last one. Until it is first seen, pictures alone follow
+    // it: a query of the windows between them would make the first one that sees it late on a
+    // loaded machine. Afterwards a picture without it ends the watch only once it has gone.
     int watchSplash() const {
         using Clock = std::chrono::steady_clock;
         WindowInfo splash;
@@ -340,9 +372,12 @@ class XwaylandDesktop : public ::testing::Test {
         Clock::time_point first{}, last{};
         bool seen = false;
         const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
-        while (Clock::now() < end && findWindow(kSplashWidth, kSplashHeight, splash)) {
+        while (Clock::now() < end) {
             const Clock::time_point before = Clock::now();
-            if (!splashPainted(screenshot(), splash)) continue;
+            if (!splashPainted(screenshot(), splash)) {
+                if (seen && !findWindow(kSplashWidth, kSplashHeight, splash)) break;
+                continue;
+            }
             if (!seen) first = before;
             last = Clock::now();
             seen = true;
@@ -394,23 +429,8 @@ class WestonDesktop : public XwaylandDesktop {
 // weston puts new X windows at a place of its own; the splash shows there painted for its time,
 // and the main window follows at weston's place, painted.
 TEST_F(WestonDesktop, TheSplashShowsPaintedAndTheMainWindowAtWestonsPlace) {
-    using Clock = std::chrono::steady_clock;
     ASSERT_TRUE(app.startOnDisplay(display));
-    WindowInfo splash;
-    for (int i = 0; i < 300 && !findWindow(kSplashWidth, kSplashHeight, splash); ++i)
-        pause(50);
-    Clock::time_point first{}, last{};
-    bool seen = false;
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < end && findWindow(kSplashWidth, kSplashHeight, splash)) {
-        const Clock::time_point before = Clock::now();
-        const Shot shot = screenshot();
-        if (!splashPainted(shot, splash)) continue;
-        if (!seen) first = before;
-        last = Clock::now();
-        seen = true;
-    }
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(last - first).count(), 1500);
+    EXPECT_GE(watchSplash(), 1500);
 
     WindowInfo main;
     for (int i = 0; i < 300 && !findWindow(kMainWidth, kMainHeight, main); ++i)
@@ -500,7 +520,9 @@ class SwayDesktop : public XwaylandDesktop {
     // A drag by (dx, dy) with the first button down.
     void drag(int x, int y, int dx, int dy) {
         moveTo(x, y);
-        point("down", 150);
+        // The window manager starts the move when the program asks for it, after the press has
+        // reached the program: a motion before that start would not move the window.
+        point("down", 500);
         moveTo(x + dx, y + dy);
         point("up", 400);
     }
