@@ -1,0 +1,143 @@
+// JackSoundDevice on a dummy JACK server of the test's own, recorded by a client of ours.
+#include "platform/sound/JackSoundDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "../../support/JackServer.h"
+#include "platform/sound/SoundBuffer.h"
+
+namespace {
+
+using platform::JackSoundDevice;
+using platform::SoundBuffer;
+using testsupport::JackRecorder;
+using testsupport::JackServer;
+using testsupport::MidiByte;
+
+constexpr int beatFrames = 24000;  // one beat at 120 BPM and 48000 Hz
+
+void pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The frames where a click begins: a non-zero sample after a silent one.
+std::vector<long> onsets(const std::vector<std::int16_t>& track) {
+    std::vector<long> found;
+    for (std::size_t i = 1; i < track.size(); i++)
+        if (track[i] != 0 && track[i - 1] == 0) found.push_back(static_cast<long>(i));
+    return found;
+}
+
+class JackSoundDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!JackServer::available()) GTEST_SKIP() << "jackd is missing";
+        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(device.createInterface());
+        ASSERT_EQ(device.nativeRate(), JackServer::rate);
+        ASSERT_TRUE(device.createPrimaryBuffer());
+        ASSERT_TRUE(device.setPrimaryFormat(2, JackServer::rate, 16));
+        // A beat-long loop whose first 40 samples are a click.
+        beat = device.createBuffer(2 * beatFrames);
+        ASSERT_NE(beat, nullptr);
+        void* region = nullptr;
+        std::uint32_t bytes = 0;
+        ASSERT_TRUE(beat->lock(&region, &bytes));
+        for (int i = 0; i < 40; i++)
+            static_cast<std::int16_t*>(region)[i] = static_cast<std::int16_t>(1000 + 100 * i);
+        beat->unlock();
+    }
+
+    // Starts the loop; holding the lock a while longer makes the start wait through periods
+    // mixed from the last state.
+    void play(int holdMs = 0) {
+        device.lock();
+        ASSERT_TRUE(beat->play(true));
+        device.setClockBuffer(beat, 24);
+        pause(holdMs);
+        device.unlock();
+    }
+
+    JackServer server{"device"};
+    JackSoundDevice device;
+    SoundBuffer* beat = nullptr;
+};
+
+// The loop starts whole although the lock was held across its start, and repeats on its exact
+// frames, also while the window thread holds the lock for many periods (the last state plays
+// on); the clock starts on the first click's frame with 24 pulses a beat, each on its frame, and
+// stops with the loop.
+TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHeld) {
+    JackRecorder recorder(6);
+    ASSERT_TRUE(recorder.start());
+    pause(300);
+    play(50);
+    pause(1500);
+    device.lock();
+    pause(200);
+    device.unlock();
+    pause(1500);
+    device.lock();
+    beat->stop();
+    device.unlock();
+    pause(300);
+    recorder.stop();
+    EXPECT_GT(device.missedLocks(), 10u);
+
+    const std::vector<std::int16_t> track = recorder.recorded();
+    const std::vector<long> clicks = onsets(track);
+    ASSERT_GE(clicks.size(), 6u);
+    EXPECT_EQ(track[clicks.front()], 1000) << "the first click begins with its first sample";
+    for (std::size_t i = 1; i < clicks.size(); i++)
+        EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
+
+    const std::vector<MidiByte> midi = recorder.midiBytes();
+    ASSERT_GE(midi.size(), 3u);
+    EXPECT_EQ(midi.front().byte, 0xFA);
+    EXPECT_EQ(static_cast<long>(midi.front().frame), clicks.front());
+    EXPECT_EQ(midi.back().byte, 0xFC);
+    std::size_t pulses = 0;
+    for (std::size_t i = 1; i + 1 < midi.size(); i++, pulses++) {
+        ASSERT_EQ(midi[i].byte, 0xF8) << "byte " << i;
+        EXPECT_EQ(static_cast<long>(midi[i].frame),
+                  clicks.front() + 1000 * static_cast<long>(pulses));
+    }
+    EXPECT_GT(pulses, 24 * (clicks.size() - 1));
+    EXPECT_LE(midi.back().frame, midi[midi.size() - 2].frame + 1000 + 256);
+}
+
+// The server is killed while the loop plays and a new one starts: the device lives through it,
+// connects again on its own within two seconds, and the loop sounds on its grid at once.
+TEST_F(JackSoundDeviceTest, ComesBackToANewServerWithinTwoSecondsAndPlaysOn) {
+    play();
+    pause(500);
+    server.stop();
+    for (int i = 0; i < 50; i++, pause(20))
+        device.service();
+    EXPECT_FALSE(device.connected());
+    ASSERT_TRUE(server.start());
+    int waited = 0;
+    for (; waited < 2000 && !device.connected(); waited += 20, pause(20))
+        device.service();
+    ASSERT_TRUE(device.connected()) << "not back within 2 s";
+    JackRecorder recorder(3);
+    ASSERT_TRUE(recorder.start());
+    pause(2500);
+    recorder.stop();
+    const std::vector<long> clicks = onsets(recorder.recorded());
+    ASSERT_GE(clicks.size(), 4u);
+    EXPECT_LT(clicks.front(), beatFrames + 1);
+    for (std::size_t i = 1; i < clicks.size(); i++)
+        EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
+    char line[256];
+    std::string log;
+    while (device.takeMessage(line, sizeof line))
+        log += std::string(line) + "\n";
+    EXPECT_NE(log.find("JACK server lost"), std::string::npos) << log;
+    EXPECT_NE(log.find("sound back"), std::string::npos) << log;
+}
+
+}  // namespace
