@@ -259,23 +259,24 @@ void JackSoundDevice::process(std::uint32_t frames) {
     auto* right = static_cast<float*>(jack_port_get_buffer(audioPorts[1], frames));
     void* midi = jack_port_get_buffer(clockPort, frames);
     jack_midi_clear_buffer(midi);
-    countSkippedFrames(frames);
+    const std::uint32_t skipped = countSkippedFrames(frames);
     if (!mutex.try_lock()) {
-        mixShadow(left, right, midi, frames);
+        mixShadow(left, right, midi, frames, skipped);
         return;
     }
+    clockBehind += skipped;
     mixLocked(left, right, midi, frames);
     mutex.unlock();
 }
 
 // A period the server did not run us for (an xrun) is owed to the voices like one mixed from the
-// copy, so that the grid stays on the server's frames. The clock owes it one period later, once
-// it is sure the step was not a late read of the next period's time.
-void JackSoundDevice::countSkippedFrames(std::uint32_t frames) {
+// copy, so that the grid stays on the server's frames. It is known one period later, once the
+// step is sure not to be a late read of the next period's time.
+std::uint32_t JackSoundDevice::countSkippedFrames(std::uint32_t frames) {
     const std::uint32_t skipped = cycleClock.advance(jack_last_frame_time(client), frames);
     framesBehind += skipped;
-    clockBehind += skipped;
     if (cycleClock.previousAhead() > 0) lateCount.fetch_add(1);
+    return skipped;
 }
 
 void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint32_t frames) {
@@ -298,15 +299,20 @@ void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint
     keepShadow();
 }
 
-// The copies play on as the voices would have; the clock follows its copy.
-void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint32_t frames) {
+// The copies play on as the voices would have; the clock follows its copy. Frames the server
+// skipped meanwhile are skipped by the copies too, so that what they play stays on the server's
+// frames however long the lock stays busy.
+void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint32_t frames,
+                                std::uint32_t skipped) {
     missedCount.fetch_add(1);
     shadowMixing.store(true);
     const int channels = outputChannels;
     if (!shadowValid.load() || channels == 0) {
+        clockBehind += skipped;
         std::fill(left, left + frames, 0.0f);
         std::fill(right, right + frames, 0.0f);
     } else {
+        skipShadow(midi, skipped, channels);
         sendClock(midi, shadowClock >= 0 ? &shadow[shadowClock] : nullptr, shadowPulses, frames);
         for (std::uint32_t offset = 0; offset < frames; offset += chunkFrames) {
             const int n = static_cast<int>(std::min<std::uint32_t>(chunkFrames, frames - offset));
@@ -325,13 +331,31 @@ void JackSoundDevice::sendSkippedPulses(void* midi) {
     const std::uint64_t skipped = std::min(clockBehind, framesBehind);
     clockBehind = 0;
     const SoundVoice* voice = clockVoice;
-    if (skipped == 0 || voice == nullptr || !voice->playing || !voice->looping ||
-        clockPulses <= 0 || voice->length == 0 || startedMeanwhile(voice))
+    if (voice == nullptr || startedMeanwhile(voice)) return;
+    sendOwedPulses(midi, voice, clockPulses, voice->position + (framesBehind - skipped), skipped);
+}
+
+// The copies skip what the server skipped; the pulses of those frames go out at once.
+void JackSoundDevice::skipShadow(void* midi, std::uint32_t skipped, int channels) {
+    if (skipped == 0) return;
+    const SoundVoice* clock = shadowClock >= 0 ? &shadow[shadowClock] : nullptr;
+    if (clock != nullptr) sendOwedPulses(midi, clock, shadowPulses, clock->position, skipped);
+    for (std::uint32_t done = 0; done < skipped;) {
+        const int n = static_cast<int>(std::min<std::uint32_t>(chunkFrames, skipped - done));
+        shadowMixer.render(scratch, n, channels);
+        done += static_cast<std::uint32_t>(n);
+    }
+}
+
+// The pulses of a looping voice's `count` frames from `from` on, written at the period's first
+// frame.
+void JackSoundDevice::sendOwedPulses(void* midi, const SoundVoice* voice, int pulses,
+                                     std::uint64_t from, std::uint64_t count) {
+    if (count == 0 || !voice->playing || !voice->looping || pulses <= 0 || voice->length == 0)
         return;
-    const std::uint64_t from = voice->position + (framesBehind - skipped);
-    const std::uint64_t count = pulsesBefore(from + skipped, voice->length, clockPulses) -
-                                pulsesBefore(from, voice->length, clockPulses);
-    for (std::uint64_t i = 0; i < count; i++)
+    const std::uint64_t owed = pulsesBefore(from + count, voice->length, pulses) -
+                               pulsesBefore(from, voice->length, pulses);
+    for (std::uint64_t i = 0; i < owed; i++)
         writeMidi(midi, 0, midiClock);
 }
 

@@ -81,7 +81,7 @@ class JackSoundDevice : public SoundDevice {
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
     std::uint64_t framesBehind = 0;
-    std::uint64_t clockBehind = 0;  // frames of those the server skipped: their pulses are owed
+    std::uint64_t clockBehind = 0;  // frames of those the server skipped whose pulses are owed
     JackCycleClock cycleClock;
     std::atomic<bool> shadowValid{false};
     std::atomic<bool> shadowMixing{false};
@@ -111,10 +111,14 @@ class JackSoundDevice : public SoundDevice {
     void voiceDetached(SoundVoice* voice) override;
 
     void process(std::uint32_t frames);
-    void countSkippedFrames(std::uint32_t frames);
+    std::uint32_t countSkippedFrames(std::uint32_t frames);
     void mixLocked(float* left, float* right, void* midi, std::uint32_t frames);
-    void mixShadow(float* left, float* right, void* midi, std::uint32_t frames);
+    void mixShadow(float* left, float* right, void* midi, std::uint32_t frames,
+                   std::uint32_t skipped);
     void sendSkippedPulses(void* midi);
+    void skipShadow(void* midi, std::uint32_t skipped, int channels);
+    void sendOwedPulses(void* midi, const SoundVoice* voice, int pulses, std::uint64_t from,
+                        std::uint64_t count);
     static std::uint64_t pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses);
     void catchUp();
     bool startedMeanwhile(const SoundVoice* voice) const;
