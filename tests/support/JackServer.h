@@ -124,6 +124,8 @@ class JackRecorder {
         started = false;
         cycles.reset();
         lateReads.store(0);
+        oddUsed.store(0);
+        oddSteps.assign(1 << 12, 0);
         jack_status_t status{};
         client = jack_client_open("recorder", JackNoStartServer, &status);
         if (client == nullptr) return false;
@@ -131,6 +133,8 @@ class JackRecorder {
         midiIn = jack_port_register(client, "midi", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
         midi.reserve(1 << 16);
         jack_set_process_callback(client, &JackRecorder::onProcess, this);
+        xrunCount.store(0);
+        jack_set_xrun_callback(client, &JackRecorder::onXrun, this);
         if (jack_activate(client) != 0) return false;
         const std::string self = jack_get_client_name(client);
         return jack_connect(client, (source + ":left").c_str(), (self + ":in").c_str()) == 0 &&
@@ -152,6 +156,23 @@ class JackRecorder {
     }
     // Periods this client ran late in (and placed by the next period's time at first).
     int lateCount() const { return lateReads.load(); }
+
+    // Whether frames `from` to `to` lie clear of every period the server did not run on time
+    // (skipped or run late). Each such period disturbs the frames around it: a skipped period's
+    // output is lost, the source mixes the period after it on its old grid and sends the clock
+    // pulses it owes one or more periods late. A test judges only beats clear of them.
+    bool undisturbed(long from, long to) const {
+        constexpr long reach = 2048;
+        if (oddUsed.load() == oddSteps.size()) return false;  // too many to tell
+        for (std::size_t i = 0; i < oddUsed.load(); i++) {
+            const long at = static_cast<long>(oddSteps[i]);
+            if (at + reach >= from && at - reach <= to) return false;
+        }
+        return true;
+    }
+    int disturbances() const { return static_cast<int>(oddUsed.load()); }
+    // The xruns the server reported to this client.
+    int xruns() const { return xrunCount.load(); }
     // Starts and stops the transport, as any client may without being its master.
     void roll() { jack_transport_start(client); }
     void halt() { jack_transport_stop(client); }
@@ -179,9 +200,17 @@ class JackRecorder {
     std::size_t lastFrames = 0;  // and how many
     std::size_t lastMidi = 0;    // the first of its bytes
     std::atomic<int> lateReads{0};
+    jack_nframes_t lastNow = 0;
+    std::vector<std::uint64_t> oddSteps;  // frames of periods that did not follow one period on
+    std::atomic<std::size_t> oddUsed{0};
+    std::atomic<int> xrunCount{0};
 
     static int onProcess(jack_nframes_t n, void* self) {
         static_cast<JackRecorder*>(self)->take(n);
+        return 0;
+    }
+    static int onXrun(void* self) {
+        static_cast<JackRecorder*>(self)->xrunCount.fetch_add(1);
         return 0;
     }
 
@@ -192,12 +221,17 @@ class JackRecorder {
     void take(jack_nframes_t n) {
         const jack_nframes_t now = jack_last_frame_time(client);
         cycles.advance(now, n);
-        if (!started) origin = now;
+        if (!started) {
+            origin = now;
+            lastNow = now - n;
+        }
         started = true;
         const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn, n));
         void* events = jack_port_get_buffer(midiIn, n);
         if (cycles.previousAhead() > 0) placeLatePeriod(cycles.previousAhead(), in, n, events);
         frames = static_cast<jack_nframes_t>(now - origin);
+        if (now - lastNow != n && started) noteOddStep();
+        lastNow = now;
         std::size_t at = static_cast<std::size_t>(frames);
         lastAt = at;
         lastFrames = n;
@@ -215,6 +249,13 @@ class JackRecorder {
         }
         midiUsed.store(m);
         noteTransport();
+    }
+
+    void noteOddStep() {
+        const std::size_t i = oddUsed.load();
+        if (i == oddSteps.size()) return;
+        oddSteps[i] = frames;
+        oddUsed.store(i + 1);
     }
 
     // The previous period ran late. What it read was its own period's output, which goes `by`

@@ -87,25 +87,50 @@ TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHe
     recorder.stop();
     EXPECT_GT(device.missedLocks(), 10u);
 
+    // What lies near a period the server skipped or ran late is left out: a skipped period
+    // loses its samples (a click after it is found where its samples resume) and its pulses,
+    // which go out late. Every other click and pulse is on its exact frame.
     const std::vector<std::int16_t> track = recorder.recorded();
     const std::vector<long> clicks = onsets(track);
     ASSERT_GE(clicks.size(), 6u);
-    EXPECT_EQ(track[clicks.front()], 1000) << "the first click begins with its first sample";
-    for (std::size_t i = 1; i < clicks.size(); i++)
+    auto clean = [&](long frame) { return recorder.undisturbed(frame, frame); };
+    const long first = clicks.front();
+    if (clean(first)) {
+        EXPECT_EQ(track[first], 1000) << "the first click begins with its first sample";
+    }
+    std::size_t judged = 0;
+    for (std::size_t i = 1; i < clicks.size(); i++) {
+        if (!clean(clicks[i - 1]) || !clean(clicks[i])) continue;
+        judged++;
         EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
+    }
+    EXPECT_GE(2 * judged, clicks.size() - 1) << "too few intervals clear of xruns";
 
     const std::vector<MidiByte> midi = recorder.midiBytes();
     ASSERT_GE(midi.size(), 3u);
     EXPECT_EQ(midi.front().byte, 0xFA);
-    EXPECT_EQ(static_cast<long>(midi.front().frame), clicks.front());
-    EXPECT_EQ(midi.back().byte, 0xFC);
-    std::size_t pulses = 0;
-    for (std::size_t i = 1; i + 1 < midi.size(); i++, pulses++) {
-        ASSERT_EQ(midi[i].byte, 0xF8) << "byte " << i;
-        EXPECT_EQ(static_cast<long>(midi[i].frame),
-                  clicks.front() + 1000 * static_cast<long>(pulses));
+    if (clean(first)) {
+        EXPECT_EQ(static_cast<long>(midi.front().frame), first);
     }
-    EXPECT_GT(pulses, 24 * (clicks.size() - 1));
+    EXPECT_EQ(midi.back().byte, 0xFC);
+    // Pulses fall every 1000 frames from the first click, 24 in every beat.
+    std::vector<int> perBeat(clicks.size());
+    for (std::size_t i = 1; i + 1 < midi.size(); i++) {
+        ASSERT_EQ(midi[i].byte, 0xF8) << "byte " << i;
+        const long at = static_cast<long>(midi[i].frame) - first;
+        if (at >= 0 && at / beatFrames < static_cast<long>(perBeat.size()))
+            perBeat[at / beatFrames]++;
+        if (clean(first) && clean(first + at)) {
+            EXPECT_EQ(at % 1000, 0) << "pulse at " << at;
+        }
+    }
+    const long beats = (clicks.back() - first) / beatFrames;
+    for (long i = 0; i < beats; i++) {
+        const long from = first + beatFrames * i;
+        if (clean(first) && recorder.undisturbed(from, from + beatFrames)) {
+            EXPECT_EQ(perBeat[i], 24) << "beat " << i;
+        }
+    }
     EXPECT_LE(midi.back().frame, midi[midi.size() - 2].frame + 1000 + 256);
 }
 
@@ -131,7 +156,10 @@ TEST_F(JackSoundDeviceTest, ComesBackToANewServerWithinTwoSecondsAndPlaysOn) {
     ASSERT_GE(clicks.size(), 4u);
     EXPECT_LT(clicks.front(), beatFrames + 1);
     for (std::size_t i = 1; i < clicks.size(); i++)
-        EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
+        if (recorder.undisturbed(clicks[i - 1], clicks[i - 1]) &&
+            recorder.undisturbed(clicks[i], clicks[i])) {
+            EXPECT_EQ(clicks[i] - clicks[i - 1], beatFrames) << "interval " << i;
+        }
     char line[256];
     std::string log;
     while (device.takeMessage(line, sizeof line))
