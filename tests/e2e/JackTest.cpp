@@ -121,6 +121,10 @@ class JackTest : public ::testing::Test {
         EXPECT_GE(4 * judged, clicks.size() - 1) << "too few beats clear of xruns";
     }
 
+    void TearDown() override {
+        if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
+    }
+
     JackServer server{"e2e"};
     Desk desk;
     AppRun app;
@@ -145,13 +149,16 @@ TEST_F(JackTest, EveryBeatAndClockIsExactForHalfAMinuteWhileFourBusyProcessesSha
     const std::vector<Click> clicks = clicksOf(recorder);
     ASSERT_GE(clicks.size(), 60u);
     expectIntervals(clicks, recorder, kBeat120);
-    for (std::size_t i = 0; i < clicks.size(); ++i)
+    // The beat of a click counts from the first one (a click cut by a skipped period may be
+    // found twice or not at all).
+    for (std::size_t i = 0; i < clicks.size(); ++i) {
+        const long beat = (clicks[i].start - clicks[0].start + kBeat120 / 2) / kBeat120;
         if (clean(recorder, clicks[i])) {
-            EXPECT_EQ(clicks[i].crossings > 22, i % 4 == 0) << "click " << i;
+            EXPECT_EQ(clicks[i].crossings > 22, beat % 4 == 0) << "click " << i;
         }
+    }
     expectClockOnEveryBeat(clicks, recorder);
     EXPECT_EQ(recorder.midiBytes().back().byte, 0xFC);
-    if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
 }
 
 // 120 BPM raised by five: every interval lies between the two beat lengths, the new tempo
