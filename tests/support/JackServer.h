@@ -97,7 +97,7 @@ class JackServer {
     pid_t server = -1;
 };
 
-// One MIDI byte as a recorder saw it, at its frame counted from the recorder's activation.
+// One MIDI byte as a recorder saw it, at its frame counted from the recorder's first period.
 struct MidiByte {
     std::uint64_t frame = 0;
     unsigned char byte = 0;
@@ -124,6 +124,8 @@ class JackRecorder {
         started = false;
         cycles.reset();
         lateReads.store(0);
+        listening.store(false);
+        settled = false;
         oddUsed.store(0);
         oddSteps.assign(1 << 12, 0);
         jack_status_t status{};
@@ -137,8 +139,11 @@ class JackRecorder {
         jack_set_xrun_callback(client, &JackRecorder::onXrun, this);
         if (jack_activate(client) != 0) return false;
         const std::string self = jack_get_client_name(client);
-        return jack_connect(client, (source + ":left").c_str(), (self + ":in").c_str()) == 0 &&
-               jack_connect(client, (source + ":clock").c_str(), (self + ":midi").c_str()) == 0;
+        const bool connected =
+            jack_connect(client, (source + ":left").c_str(), (self + ":in").c_str()) == 0 &&
+            jack_connect(client, (source + ":clock").c_str(), (self + ":midi").c_str()) == 0;
+        listening.store(connected);
+        return connected;
     }
 
     void stop() {
@@ -200,6 +205,8 @@ class JackRecorder {
     std::size_t lastFrames = 0;  // and how many
     std::size_t lastMidi = 0;    // the first of its bytes
     std::atomic<int> lateReads{0};
+    std::atomic<bool> listening{false};  // the ports are connected
+    bool settled = false;                // a period has passed since
     jack_nframes_t lastNow = 0;
     std::vector<std::uint64_t> oddSteps;  // frames of periods that did not follow one period on
     std::atomic<std::size_t> oddUsed{0};
@@ -219,6 +226,13 @@ class JackRecorder {
     // period that read the next one's time (this client ran late) is moved back once that is
     // known.
     void take(jack_nframes_t n) {
+        // Frame 0 is the first period after the one in which the ports were connected (which
+        // may have begun before the connection), so that nothing sent to them is missed.
+        if (!listening.load()) return;
+        if (!settled) {
+            settled = true;
+            return;
+        }
         const jack_nframes_t now = jack_last_frame_time(client);
         cycles.advance(now, n);
         if (!started) {
