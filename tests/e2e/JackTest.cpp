@@ -1,6 +1,7 @@
 // The real program as a JACK client: a private dummy server at 48000 Hz, its ports recorded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -69,6 +70,10 @@ class JackTest : public ::testing::Test {
         EXPECT_TRUE(track.load(path, 1));
         std::vector<Click> clicks = track.clicks();
         if (!clicks.empty() && clicks.back().cut) clicks.pop_back();
+        // A recording that began within a click finds a false one in its tail, with sound before.
+        if (!clicks.empty() && std::any_of(samples.begin(), samples.begin() + clicks.front().start,
+                                           [](std::int16_t s) { return s != 0; }))
+            clicks.erase(clicks.begin());
         std::printf(
             "the server reported %d xruns; the recorder ran late in %d periods and saw %d "
             "periods off their step\n",
