@@ -1,6 +1,7 @@
 // The command line: splitting arguments by the option table, and the texts of --version and --help.
 #include "app/CommandLine.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/BuildInfo.h"
@@ -20,6 +21,19 @@ bool askForVersion(CommandLine& line, const std::string&) {
 
 bool takeScale(CommandLine& line, const std::string& value) {
     line.scale = value;
+    return true;
+}
+
+bool knownDevice(const std::string& name) {
+    return name == "jack" || name == "pulse" || name == "sdl";
+}
+
+bool takeAudio(CommandLine& line, const std::string& value) {
+    if (!knownDevice(value)) {
+        line.error = "unknown sound device '" + value + "' (jack, pulse or sdl)";
+        return false;
+    }
+    line.audio = value;
     return true;
 }
 
@@ -124,6 +138,15 @@ const char* const scaleText =
     "else 1. A value that is not a whole number from 1 to 4 is ignored with a\n"
     "warning, and the next source is asked.\n";
 
+// How the sound device is chosen; the sound layer makes the choice.
+const char* const soundText =
+    "Sound goes to the device named by --audio, else by BREVANT_AUDIO: pulse (the\n"
+    "desktop's sound server), jack (a JACK client \"brevant\" with ports left, right\n"
+    "and the MIDI clock port clock) or sdl. Without a name: SDL when\n"
+    "SDL_AUDIODRIVER is set, else the sound server when one answers, else JACK when\n"
+    "a JACK server runs (none is started), else SDL. JACK_DEFAULT_SERVER names the\n"
+    "JACK server; BREVANT_JACK_CONNECT=0 leaves the ports unconnected.\n";
+
 // Where the samples and the settings are looked for; the last sample folder is the one this
 // build installs into.
 std::string placesText() {
@@ -167,6 +190,7 @@ const std::vector<CommandLineOption>& programOptions() {
         {"help", 'h', nullptr, "show this help and exit", askForHelp},
         {"version", 'v', nullptr, "show the version and exit", askForVersion},
         {"scale", 's', "N", "draw the windows N times larger (1 to 4)", takeScale},
+        {"audio", 'a', "DEVICE", "play through jack, pulse or sdl", takeAudio},
     };
     return table;
 }
@@ -175,7 +199,22 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; i++)
         args.emplace_back(argv[i]);
-    return readCommandLine(args, programOptions());
+    CommandLine line = readCommandLine(args, programOptions());
+    if (line.action == CommandLine::Action::run && !line.audio)
+        takeAudioFromEnvironment(line, std::getenv("BREVANT_AUDIO"));
+    return line;
+}
+
+bool takeAudioFromEnvironment(CommandLine& line, const char* value) {
+    if (value == nullptr || value[0] == '\0') return true;
+    if (knownDevice(value)) {
+        line.audio = value;
+        return true;
+    }
+    line.action = CommandLine::Action::fail;
+    line.error = std::string("BREVANT_AUDIO names an unknown sound device '") + value +
+                 "' (jack, pulse or sdl)";
+    return false;
 }
 
 CommandLine readCommandLine(const std::vector<std::string>& args,
@@ -208,7 +247,7 @@ std::string helpText() {
         "Options:\n";
     for (const CommandLineOption& option : programOptions())
         text += optionColumn(option) + option.help + "\n";
-    return text + "\n" + scaleText + "\n" + keysText + "\n" + placesText();
+    return text + "\n" + scaleText + "\n" + soundText + "\n" + keysText + "\n" + placesText();
 }
 
 std::string usageHint() {

@@ -18,6 +18,9 @@ struct CommandLine {
     // and falls back to the next source of the scale when the value is not one; it is never a
     // reason to stop.
     std::optional<std::string> scale;
+    // The sound device named by --audio, else by BREVANT_AUDIO: "jack", "pulse" or "sdl"; none
+    // lets the program choose. Any other name is an error of the line.
+    std::optional<std::string> audio;
 };
 
 // One option the program knows. Adding one is a row in the table of CommandLine.cpp, a field
@@ -50,10 +53,15 @@ bool splitCommandLine(const std::vector<std::string>& args,
 // The options the program knows, in the order --help lists them.
 const std::vector<CommandLineOption>& programOptions();
 
-// Reads the program's command line (argv[0] is the program's name and is skipped). Any error
-// (an unknown option, a missing or unusable value) makes it `fail`; otherwise the first of
-// --help and --version decides.
+// Reads the program's command line (argv[0] is the program's name and is skipped) and, when
+// the program is to run without --audio, BREVANT_AUDIO. Any error (an unknown option, a missing or
+// unusable value, an unknown device in BREVANT_AUDIO) makes it `fail`; otherwise the first of
+// --help and
+// --version decides.
 CommandLine readCommandLine(int argc, const char* const* argv);
+// Takes a device name from the environment into a line read without --audio; false with the
+// line failed when the name is not a device's.
+bool takeAudioFromEnvironment(CommandLine& line, const char* value);
 // The same over the arguments alone, by the given table.
 CommandLine readCommandLine(const std::vector<std::string>& args,
                             const std::vector<CommandLineOption>& table);

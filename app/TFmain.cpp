@@ -11,6 +11,7 @@
 #include "base/TextConversions.h"
 #include "graphics/Drawing.h"
 #include "platform/draw/Canvas.h"
+#include "platform/sound/SoundDevice.h"
 #include "platform/system/Clock.h"
 #include "platform/window/Application.h"
 #include "platform/window/Screen.h"
@@ -55,6 +56,7 @@ TFmain::TFmain(Wmain& owner, AudioEngine& engine) : module(owner), audio(engine)
     dark = true;
     loadSamples();
     audio.init(this, 2);
+    matchSamplesToDevice();
     idleHook = [this] { module.dial.paint(false); };
     idleWaitHook = [this] { return module.dial.msUntilNextFrame(); };
     pageName() = "brevant.html";
@@ -75,6 +77,13 @@ void TFmain::loadSamples() {
                        module.metronome.samples[slot]);
 }
 
+// The samples are made at 44100 Hz; a device at another rate (JACK's, often 48000) gets them
+// converted once here, so that each click keeps its length and pitch.
+void TFmain::matchSamplesToDevice() {
+    for (Llist<unsigned char>& list : module.metronome.samples)
+        resampleWavSamples(list, Metronome::SampleRate, audio.sampleRate());
+}
+
 void TFmain::timerTimer() {
     timer.setEnabled(false);
     if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(false);
@@ -92,6 +101,7 @@ void TFmain::loopPass() {
     platform::Application& application = platform::Application::instance();
     application.processMessages();
     Metronome& metronome = module.metronome;
+    followTransport();
     metronome.tick();
     if (metronome.tempoStepped) {
         // The trainer moved the tempo: the fader follows, as the dial's number already does.
@@ -116,7 +126,13 @@ std::uint32_t TFmain::msUntilLoopWork() {
     // A minimize asked for was carried out in this pass; its outcome (the focus leaving) is an
     // event of its own.
     if (container.closeRequested) return 0;
-    return std::min(module.metronome.msUntilTickWork(), module.dial.msUntilNextFrame());
+    std::uint32_t wait =
+        std::min(module.metronome.msUntilTickWork(), module.dial.msUntilNextFrame());
+    // The transport sends no event when it rolls or stops: while it is followed, it is looked at
+    // as often as the dial draws a frame.
+    if (module.metronome.followTransport && hasTransport())
+        wait = std::min<std::uint32_t>(wait, BeatDial::frameInterval);
+    return wait;
 }
 
 // On a screen smaller than the window, the centred place is moved right and down just enough to
@@ -266,6 +282,27 @@ void TFmain::beatsChanged(int before) {
     if (m.running) m.rebuild = true;
 }
 
+// The transport may start or stop the metronome and change its tempo and beats: the controls
+// and the dial show it as if the user had done it.
+void TFmain::followTransport() {
+    Metronome& m = module.metronome;
+    const int beatsBefore = m.shownBeats();
+    const double tempoBefore = m.tempo;
+    const bool runningBefore = m.running;
+    if (!m.syncToTransport()) return;
+    ShadeUI& c = module.mainContainer;
+    if (m.tempo != tempoBefore) c.refreshBound(&m.tempo);
+    if (m.running != runningBefore) c.refreshBound(&m.running);
+    module.dial.previousBeats = beatsBefore;
+    if (m.shownBeats() != beatsBefore) module.dial.beatChangeTime = platform::clockMilliseconds();
+}
+
+// The entry for the transport is there only while the device has one (JACK's).
+bool TFmain::hasTransport() const {
+    platform::SoundTransport transport;
+    return audio.transport(transport);
+}
+
 void TFmain::setBeats(int digit) {
     Metronome& m = module.metronome;
     const int before = m.shownBeats();
@@ -337,6 +374,8 @@ Llist<AnsiString> TFmain::menuItems() const {
     items.add(AnsiString(m.beatNumbers ? "#" : "") + "Show Beat Numbers");
     items.add(AnsiString(m.white ? "#" : "") + "White Model");
     items.add("Practice...");
+    if (hasTransport())
+        items.add(AnsiString(m.followTransport ? "#" : "") + "Follow JACK Transport");
     items.add("-Hot Keys...");
     items.add("Specifications...");
     items.add("About...");
@@ -369,6 +408,8 @@ void TFmain::menuHandler() {
 void TFmain::runMenuCommand(int index) {
     Metronome& m = module.metronome;
     ShadeUI& c = module.mainContainer;
+    // Without the transport's entry the entries after it move up one.
+    if (index >= 3 && !hasTransport()) index++;
     switch (index) {
         case 0: m.beatNumbers = !m.beatNumbers; break;
         case 1:
@@ -382,13 +423,14 @@ void TFmain::runMenuCommand(int index) {
             }
             break;
         case 2: openPractice(); break;
-        case 3: c.showShadeDialog(hotKeyLines(), false, false); break;
-        case 4: c.showShadeDialog(featureLines(), false, false); break;
-        case 5:
+        case 3: m.followTransport = !m.followTransport; break;
+        case 4: c.showShadeDialog(hotKeyLines(), false, false); break;
+        case 5: c.showShadeDialog(featureLines(), false, false); break;
+        case 6:
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
-        case 6: c.openWebPage(""); break;
-        case 7: c.closeRequested = true; break;
+        case 7: c.openWebPage(""); break;
+        case 8: c.closeRequested = true; break;
         default: break;
     }
 }

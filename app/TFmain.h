@@ -74,6 +74,9 @@ class TFmain : public platform::Form {
     void drawDialFrameAndLink();
     void addControls();
     void loadSamples();
+    void matchSamplesToDevice();
+    void followTransport();
+    bool hasTransport() const;
     void beatsChanged(int before);
 
     Wmain& module;

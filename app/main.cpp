@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
+#include "platform/sound/SoundDevice.h"
 #include "platform/system/QuitSignals.h"
 #include "platform/window/DisplayScale.h"
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     if (answered >= 0) return std::fflush(stdout) == 0 ? answered : 1;
     // The window layer chooses the scale when it starts, before the first window.
     if (line.scale) platform::DisplayScale::request(*line.scale);
+    platform::SoundDevice::Kind kind = platform::SoundDevice::Kind::automatic;
+    if (line.audio && platform::SoundDevice::kindFromName(line.audio->c_str(), kind))
+        platform::SoundDevice::request(kind);
     auto program = std::make_unique<Program>();
     const int status = program->run();
     program.reset();

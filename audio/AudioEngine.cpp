@@ -71,7 +71,7 @@ bool AudioEngine::init(void* window, int mode, std::unique_ptr<platform::SoundDe
         failure = "AudioEngine::init(): Failed to set cooperative level";
     else if (!device->createPrimaryBuffer())
         failure = "AudioEngine::init(): Failed to create primary buffer";
-    else if (!device->setPrimaryFormat(mode < 2 ? 1 : 2, platform::SoundDevice::sampleRate, 16)) {
+    else if (!device->setPrimaryFormat(mode < 2 ? 1 : 2, device->nativeRate(), 16)) {
         device->releasePrimaryBuffer();
         failure = "AudioEngine::init(): Failed to set primary buffer format";
     }
@@ -173,6 +173,29 @@ std::uint32_t AudioEngine::heardPosition(int index) {
     const std::int64_t heard =
         static_cast<std::int64_t>(buffer->position() / 2) - state.device->latencyFrames();
     return static_cast<std::uint32_t>(((heard % length) + length) % length);
+}
+
+int AudioEngine::sampleRate() {
+    return state.initialized ? state.device->rate() : platform::SoundDevice::sampleRate;
+}
+
+void AudioEngine::setClockSound(int index, int pulsesPerLoop) {
+    if (!state.initialized) return;
+    platform::SoundBuffer* buffer = nullptr;
+    if (index >= 0 && index <= sounds.top) buffer = sounds.get(index).buffers.get(0);
+    Lock lock(*this);
+    state.device->setClockBuffer(buffer, pulsesPerLoop);
+}
+
+void AudioEngine::queueClockSound(int index, int pulsesPerLoop) {
+    if (!state.initialized || index < 0 || index > sounds.top) return;
+    state.device->queueClockBuffer(sounds.get(index).buffers.get(0), pulsesPerLoop);
+}
+
+bool AudioEngine::transport(platform::SoundTransport& out) {
+    if (!state.initialized) return false;
+    Lock lock(*this);
+    return state.device->readTransport(out);
 }
 
 std::uint64_t AudioEngine::mixedFrames() {

@@ -9,7 +9,8 @@
 
 namespace platform {
 class SoundDevice;
-}
+struct SoundTransport;
+}  // namespace platform
 
 // Opens the output device, turns blocks of 16-bit mono samples into sounds, plays them with
 // volume, pan, pitch and looping, and reads and moves their play cursors. A sound is addressed by
@@ -59,6 +60,18 @@ class AudioEngine {
     // output latency, kept inside the sound, which loops (at the device rate). It equals
     // playPosition where the output has no latency. 0 when there is no such sound.
     std::uint32_t heardPosition(int index);
+    // The open device's rate, at which every sound plays at factor 1; 44100 without a device.
+    int sampleRate();
+    // Marks the sound's first buffer as the loop a device's clock output follows, with
+    // `pulsesPerLoop` pulses per loop; an index of no sound ends the clock. Call it under the same
+    // Lock as the play or switch it belongs to, so that the clock moves on the same frame.
+    void setClockSound(int index, int pulsesPerLoop);
+    // The clock goes on with sound `index` where the sound it follows ends (a bar queued to
+    // start on the frame after the sounding one's last). Call it under the lock.
+    void queueClockSound(int index, int pulsesPerLoop);
+    // The device's transport (JACK's); false when it has none. Read it under a Lock together
+    // with mixedFrames.
+    bool transport(platform::SoundTransport& out);
     // Output frames mixed since init, and how many of them are not heard yet; 0 without a device.
     // Read them under one Lock so that they belong together.
     std::uint64_t mixedFrames();

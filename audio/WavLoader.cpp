@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
+#include "platform/sound/Resampler.h"
 #include "platform/system/Files.h"
 
 namespace {
@@ -146,6 +148,25 @@ bool loadWavSamples(const AnsiString& path, Llist<unsigned char>& list) {
     if (list.capacity < static_cast<int>(dataSize)) return false;  // no memory: left empty
     for (std::uint32_t i = 0; i < dataSize; i++)
         list.add(data[i]);
+    return true;
+}
+
+bool resampleWavSamples(Llist<unsigned char>& list, int fromRate, int toRate) {
+    if (fromRate == toRate) return true;
+    const int count = (list.top + 1) / 2;
+    std::vector<std::int16_t> source(static_cast<std::size_t>(count));
+    if (count > 0) std::memcpy(source.data(), list.items, 2 * source.size());
+    std::vector<std::int16_t> target;
+    if (!platform::resampleMono16(source.data(), source.size(), fromRate, toRate, target))
+        return false;
+    const std::size_t bytes = 2 * target.size();
+    if (bytes > static_cast<std::size_t>(INT_MAX)) return false;
+    Llist<unsigned char> result(static_cast<int>(bytes), 1, true);
+    if (result.capacity < static_cast<int>(bytes)) return false;
+    const auto* raw = reinterpret_cast<const unsigned char*>(target.data());
+    for (std::size_t i = 0; i < bytes; i++)
+        result.add(raw[i]);
+    list = result;
     return true;
 }
 

@@ -28,6 +28,11 @@ bool findWaveChunks(const unsigned char* image, std::size_t size, const unsigned
 // failure returns false and leaves the list untouched.
 bool loadWavSamples(const AnsiString& path, Llist<unsigned char>& list);
 
+// Brings a list of 16-bit mono samples in native byte order, as loaded, from `fromRate` to
+// `toRate` Hz, once, so that a click sample keeps its length and pitch on a device at another
+// rate. Equal rates leave the list as it is. On failure returns false and leaves it untouched.
+bool resampleWavSamples(Llist<unsigned char>& list, int fromRate, int toRate);
+
 // The full path of a sample file: the program's own folder first, then the installed data folder
 // (share/brevant beside the program's bin folder, then the data folder the build was configured
 // to install into). When the file is in none of them, the program-folder path is returned, so that

@@ -11,6 +11,7 @@
 
 #include "audio/AudioEngine.h"
 #include "base/Log_.h"
+#include "platform/sound/SoundDevice.h"
 #include "platform/system/Files.h"
 
 namespace {
@@ -69,6 +70,7 @@ Metronome::Metronome(AudioEngine& audio) : Metronome(audio, SettingsPlace::stand
 Metronome::Metronome(AudioEngine& audio, const SettingsPlace& place)
     : header("Orvelle Settings"),
       path(place.path),
+      rate(SampleRate),
       barLength(1),
       barBeats(0),
       oldBarLength(1),
@@ -107,6 +109,8 @@ void Metronome::setDefaults() {
     silentBars = false;
     playBars = 2;
     muteBars = 1;
+    midiClock = true;
+    followTransport = false;
 }
 
 void Metronome::exchange() {
@@ -129,6 +133,8 @@ void Metronome::exchange() {
     exchangeBool("silentBars", silentBars);
     exchangeInt("playBars", playBars);
     exchangeInt("muteBars", muteBars);
+    exchangeBool("midiClock", midiClock);
+    exchangeBool("followTransport", followTransport);
 }
 
 void Metronome::loadSettings() {
@@ -256,11 +262,12 @@ double Metronome::gain() const {
 // end result is truncated; the product often lands a hair below a whole number, and the sample
 // it loses is part of the bar's expected length.
 void Metronome::renderBar() {
+    rate = audio.sampleRate();
     beats = clampInt(beats, 0, 9);
     barBeats = beats == 0 ? 1 : beats;
     long double length = 60.0L / static_cast<long double>(bpm());
     length = length * static_cast<long double>(barBeats);
-    length = length * static_cast<long double>(SampleRate);
+    length = length * static_cast<long double>(rate);
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
     barPulses = pulsesPerBeat();
@@ -332,12 +339,12 @@ void Metronome::renderSynthBeat(int start, int limit, bool accented, bool soft) 
 // Each click starts at phase 0. The products run in extended precision; the sine's argument
 // is rounded to double and the values to float where they are stored.
 void Metronome::prepareClickWaves() {
-    if (wavesSound == sound && wavesRate == SampleRate) return;
+    if (wavesSound == sound && wavesRate == rate) return;
     const Click& click = clicks[sound];
-    const int n = static_cast<int>(click.seconds * SampleRate);
+    const int n = static_cast<int>(click.seconds * rate);
     clickLength = std::min(n, maxClickLength);
     const double h = 1.0 / n;
-    const double w = 2.0 * std::numbers::pi / SampleRate;
+    const double w = 2.0 * std::numbers::pi / rate;
     for (int accented = 0; accented < 2; accented++) {
         const long double frequency = click.frequency * (accented ? 2 : 1);
         const double g = accented ? click.accentGain : click.normalGain;
@@ -351,7 +358,7 @@ void Metronome::prepareClickWaves() {
         }
     }
     wavesSound = sound;
-    wavesRate = SampleRate;
+    wavesRate = rate;
 }
 
 // The peak level is 99 % of full scale, and values are rounded up (toward +infinity). Silence
@@ -386,7 +393,42 @@ void Metronome::restart() {
     segmentStart = static_cast<std::int64_t>(startFrame);
     segmentBar = 0;
     trainerCounting = false;
+    alignToTransport();
     audio.playSound(0, gain(), 0.0, 1.0, true);
+    markClock(0);
+}
+
+// Following a timebase master, the bar starts where the master's bar starts: it begins at the
+// frames the master's bar is in already.
+void Metronome::alignToTransport() {
+    platform::SoundTransport t;
+    if (!followTransport || !audio.transport(t) || !t.hasBarBeat || !t.rolling) return;
+    const std::int64_t since = static_cast<std::int64_t>(startFrame) - t.barStartFrame;
+    const std::int64_t position = ((since % barLength) + barLength) % barLength;
+    audio.setPlayPosition(0, 2u * static_cast<std::uint32_t>(position));
+}
+
+bool Metronome::syncToTransport() {
+    platform::SoundTransport t;
+    if (!followTransport || !audio.transport(t)) return false;
+    bool changed = false;
+    if (t.hasBarBeat) {
+        const int wantedBpm = clampInt(static_cast<int>(std::lround(t.beatsPerMinute)), 40, 240);
+        const int wantedBeats = clampInt(t.beatsPerBar, 1, 9);
+        changed = wantedBpm != bpm() || wantedBeats != shownBeats();
+        tempo = changed ? (wantedBpm - 40) / 200.0 : tempo;
+        beats = changed ? wantedBeats : beats;
+        if (changed && running) rebuild = true;
+    }
+    if (t.rolling == running) return changed;
+    running = t.rolling;
+    restart();
+    return true;
+}
+
+// The clock follows the given sound, 24 pulses a beat; without midiClock it stays silent.
+void Metronome::markClock(int sound) {
+    audio.setClockSound(midiClock ? sound : -1, barBeats * clockPulsesPerBeat);
 }
 
 void Metronome::tick() {
@@ -454,6 +496,7 @@ bool Metronome::queueBar(std::int64_t bar, double newTempo, bool silent) {
     const std::uint32_t left = static_cast<std::uint32_t>(oldBarLength) - audio.playPosition(0);
     audio.playSoundAfter(1, left, gain());
     audio.stopAtEnd(0);
+    if (midiClock) audio.queueClockSound(1, barBeats * clockPulsesPerBeat);
     boundaryFrame = now + left;
     queuedTempo = newTempo;
     return true;
@@ -516,6 +559,7 @@ void Metronome::switchIfPending() {
     audio.playSound(1, 0.0, 0.0, 1.0, true);
     audio.setPlayPosition(1, 2u * sample);
     audio.setSoundVolume(1, gain());
+    markClock(1);
     audio.releaseSound(0);
     pending = false;
     // The bar in progress goes on as the new one, which counts as if it had started `sample`
@@ -541,7 +585,7 @@ std::uint32_t Metronome::msUntilTickWork() {
     const double f = std::fmod(p, 1.0);
     if (f >= 0.5 && f <= 0.75) return 0;
     const double beatsToGo = f < 0.5 ? 0.5 - f : 1.5 - f;
-    const double ms = beatsToGo * oldBarLength / oldBarBeats * 1000.0 / SampleRate;
+    const double ms = beatsToGo * oldBarLength / oldBarBeats * 1000.0 / rate;
     return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(ms)));
 }
 

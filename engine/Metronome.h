@@ -22,8 +22,10 @@ class AudioEngine;
 // The settings are loaded when the object is built and saved when it is destroyed.
 class Metronome : public TextStream {
   public:
-    static constexpr int MaxBarLength = 600000;
+    // The rate the click samples are made at, and the output's unless the device runs at another.
     static constexpr int SampleRate = 44100;
+    // Room for the longest bar (9 beats at 40 BPM) at the highest device rate, 96000 Hz.
+    static constexpr int MaxBarLength = 9 * 60 / 40 * 96000;
     // The click samples, in the order of the sample slots.
     static constexpr const char* sampleFileNames[4] = {"1.wav", "1a.wav", "2.wav", "2a.wav"};
     // A longer file is no settings file: it is neither read nor written.
@@ -33,6 +35,7 @@ class Metronome : public TextStream {
     AnsiString path;                    // full path of the settings file; empty for none
     float floatBar[MaxBarLength];       // the synthesised clicks, nominal range -1..1
     std::int16_t pcmBar[MaxBarLength];  // the finished bar; the first barLength samples count
+    int rate;                           // the device's frames per second the bars are made for
     int barLength;                      // samples in the last rendered bar, 1..MaxBarLength
     int barBeats;                       // beats in the last rendered bar, 1..9
     int oldBarLength;                   // samples of the bar still sounding while one is pending
@@ -75,6 +78,8 @@ class Metronome : public TextStream {
     static constexpr float softGain = 0.25f;
     static constexpr const char* defaultAccents =
         "3/32/322/3222/32222/322222/3222222/32222222/322222222";
+    bool midiClock;        // the device's clock output (JACK's MIDI clock) follows the bar
+    bool followTransport;  // start, stop, tempo and bar follow the device's transport (JACK's)
 
     // Reads the settings from their standard place.
     explicit Metronome(AudioEngine& audio);
@@ -93,7 +98,8 @@ class Metronome : public TextStream {
     int shownBeats() const;
     // The linear gain of every volume call: the volume, clamped into 0..1, squared.
     double gain() const;
-    // Renders the bar of the current tempo, beats and sound into pcmBar.
+    // Renders the bar of the current tempo, beats and sound into pcmBar, at the audio engine's
+    // rate.
     void renderBar();
     // Turns the first barLength entries of floatBar into pcmBar.
     void toPcm();
@@ -102,6 +108,9 @@ class Metronome : public TextStream {
     void restart();
     // One pass of the main loop: renders a requested bar, switches a pending one in.
     void tick();
+    // With followTransport: starts and stops with the device's transport, and takes a timebase
+    // master's tempo and beats per bar. True when running, tempo or beats changed.
+    bool syncToTransport();
     void rebuildIfRequested();
     void switchIfPending();
     // Milliseconds until tick() has work: 0 for a requested bar that can be rendered now, the
@@ -125,6 +134,9 @@ class Metronome : public TextStream {
     bool saveSettings();
     // Whether saveSettings may write the file (false after a load found it unreadable).
     bool settingsWritable() const { return writable; }
+
+    // Timing clocks per beat of the clock output, as MIDI clock counts them.
+    static constexpr int clockPulsesPerBeat = 24;
 
     // A beat count brought into 0..9.
     static int clampBeats(int value);
@@ -180,6 +192,8 @@ class Metronome : public TextStream {
     void queueNextBar();
     bool queueBar(std::int64_t bar, double newTempo, bool silent);
     void takeQueuedBar();
+    void markClock(int sound);
+    void alignToTransport();
     double mappedPosition(double oldPosition) const;
     std::uint32_t mappedSample(double position) const;
 };

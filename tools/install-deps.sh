@@ -4,9 +4,11 @@
 set -e
 
 purpose="${1:-run}"
-build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libx11-dev libfreetype-dev libfontconfig-dev"
+build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libjack-jackd2-dev libsamplerate0-dev libx11-dev
+  libfreetype-dev libfontconfig-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
-tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev pulseaudio pulseaudio-utils"
+# jackd2 runs the private dummy JACK servers of the JACK tests.
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev pulseaudio pulseaudio-utils jackd2"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
 peers="gtick libxtst6"
@@ -33,6 +35,8 @@ done
 echo "install-deps: installing$missing"
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to allow real-time priority; the tests need no answer but the default.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
 $sudo apt-get update -qq
 # shellcheck disable=SC2086
 $sudo apt-get install -y -qq --no-install-recommends $missing

@@ -23,9 +23,11 @@ bool OfflineSoundDevice::createPrimaryBuffer() {
 
 bool OfflineSoundDevice::setPrimaryFormat(int channels, int rate, int bits) {
     if ((faults & failPrimaryFormat) != 0) return false;
-    if (rate != sampleRate || bits != 16 || channels < 1 || channels > 2) return false;
+    if (rate < minRate || rate > maxRate || bits != 16 || channels < 1 || channels > 2)
+        return false;
     std::lock_guard<std::recursive_mutex> hold(mutex);
     outputChannels = channels;
+    outputRate = rate;
     running = true;
     return true;
 }

@@ -24,7 +24,10 @@ class OfflineSoundDevice : public SoundDevice {
         failDuplicates = 32,  // duplicate alone refuses
     };
 
-    explicit OfflineSoundDevice(unsigned faults = noFault) : faults(faults) {}
+    // The device takes the rate setPrimaryFormat gives (44100 from the audio engine unless
+    // nativeRate is set otherwise), so that a test renders bars at another device's rate.
+    explicit OfflineSoundDevice(unsigned faults = noFault, int nativeRate = sampleRate)
+        : faults(faults), native(nativeRate) {}
     ~OfflineSoundDevice() override;
 
     void setFaults(unsigned newFaults) { faults = newFaults; }
@@ -34,6 +37,7 @@ class OfflineSoundDevice : public SoundDevice {
     bool createInterface() override;
     bool setCooperativeLevel(void* window) override;
     bool createPrimaryBuffer() override;
+    int nativeRate() override { return native; }
     bool setPrimaryFormat(int channels, int rate, int bits) override;
     void releasePrimaryBuffer() override;
 
@@ -53,6 +57,7 @@ class OfflineSoundDevice : public SoundDevice {
   private:
     std::recursive_mutex mutex;
     unsigned faults;
+    int native;
     int duplicatesAllowed = 0;
     int latency = 0;
     bool running = false;

@@ -1,4 +1,4 @@
-// SoundBuffer: one mono 16-bit 44100 Hz sound buffer of a sound device, with its playing state.
+// SoundBuffer: one mono 16-bit sound buffer of a sound device, with its playing state.
 #include "platform/sound/SoundBuffer.h"
 
 #include <cmath>
@@ -35,7 +35,7 @@ SoundBuffer::SoundBuffer(SoundDevice& device, std::shared_ptr<std::int16_t[]> da
     : device(device),
       data(std::move(data)),
       length(length),
-      frequencyValue(SoundDevice::sampleRate) {
+      frequencyValue(static_cast<std::uint32_t>(device.rate())) {
     voice.samples = this->data.get();
     voice.length = length;
 }
@@ -54,7 +54,7 @@ bool SoundBuffer::unlock() {
 }
 
 std::uint32_t SoundBuffer::sampleRate() const {
-    return SoundDevice::sampleRate;
+    return static_cast<std::uint32_t>(device.rate());
 }
 
 SoundBuffer* SoundBuffer::duplicate() {
@@ -81,7 +81,7 @@ bool SoundBuffer::setFrequency(std::uint32_t hertz) {
     if (hertz < minFrequency || hertz > maxFrequency) return false;
     Hold hold(device);
     frequencyValue = hertz;
-    voice.step = (std::uint64_t{hertz} << 32) / SoundDevice::sampleRate;
+    voice.step = (std::uint64_t{hertz} << 32) / static_cast<std::uint64_t>(device.rate());
     return true;
 }
 

@@ -1,4 +1,4 @@
-// SoundBuffer: one mono 16-bit 44100 Hz sound buffer of a sound device, with its playing state.
+// SoundBuffer: one mono 16-bit sound buffer of a sound device, with its playing state.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ class SoundDevice;
 //
 // Scales: volume in hundredths of a decibel, -10000 (silence) to 0, an amplitude factor of
 // 10^(volume / 2000); pan -10000 (left) to 10000 (right), the far channel attenuated by |pan|
-// hundredths of a decibel; frequency 100 to 100000 Hz, played at frequency / 44100 speed.
+// hundredths of a decibel; frequency 100 to 100000 Hz, played at frequency / device rate speed.
 // A value outside its scale is refused (false) and changes nothing.
 class SoundBuffer {
   public:

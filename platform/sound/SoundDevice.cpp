@@ -1,33 +1,72 @@
-// SoundDevice: an output device at 44100 Hz, 16 bits, with buffers and one mixer behind it.
+// SoundDevice: an output device at its own rate (44100 Hz unless it says otherwise), 16 bits,
+// with buffers and one mixer behind it.
 #include "platform/sound/SoundDevice.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
+#include "platform/sound/JackSoundDevice.h"
 #include "platform/sound/PulseSoundDevice.h"
 #include "platform/sound/SdlSoundDevice.h"
 #include "platform/sound/SoundBuffer.h"
 
 namespace platform {
 
+namespace {
+
+SoundDevice::Kind requestedKind = SoundDevice::Kind::automatic;
+
+}  // namespace
+
 SoundDevice::~SoundDevice() {
     freeBuffers();
 }
 
-// A forced SDL driver wins, so that "disk" and "dummy" keep their sample-exact recordings. The
-// server is asked once; a desktop without one (or a server that does not answer in time) gets
-// SDL's own order of drivers.
+bool SoundDevice::kindFromName(const char* name, Kind& kind) {
+    if (name == nullptr) return false;
+    if (std::strcmp(name, "pulse") == 0)
+        kind = Kind::pulse;
+    else if (std::strcmp(name, "sdl") == 0)
+        kind = Kind::sdl;
+    else if (std::strcmp(name, "jack") == 0)
+        kind = Kind::jack;
+    else
+        return false;
+    return true;
+}
+
+void SoundDevice::request(Kind kind) {
+    requestedKind = kind;
+}
+
+// A named device is made even when it cannot open: its failure is then the user's answer. A
+// forced SDL driver wins the automatic choice, so that "disk" and "dummy" keep their
+// sample-exact recordings. The server is asked once; then a JACK server that runs already; a
+// desktop with neither gets SDL's own order of drivers.
 std::unique_ptr<SoundDevice> SoundDevice::createDefault() {
+    if (requestedKind == Kind::sdl) return std::make_unique<SdlSoundDevice>();
+    if (requestedKind == Kind::pulse) return std::make_unique<PulseSoundDevice>();
+    if (requestedKind == Kind::jack) return std::make_unique<JackSoundDevice>();
     const char* forced = std::getenv("SDL_AUDIODRIVER");
     if (forced != nullptr && forced[0] != '\0') return std::make_unique<SdlSoundDevice>();
     auto server = std::make_unique<PulseSoundDevice>();
     if (server->createInterface()) return server;
+    auto jack = std::make_unique<JackSoundDevice>();
+    if (jack->createInterface()) {
+        jack->note("no sound server answered; a JACK server runs");
+        return jack;
+    }
     auto sdl = std::make_unique<SdlSoundDevice>();
-    sdl->note("no sound server answered; trying SDL's audio drivers");
+    sdl->note("no sound server answered and no JACK server runs; trying SDL's audio drivers");
     return sdl;
+}
+
+SoundVoice* SoundDevice::voiceOf(SoundBuffer* buffer) {
+    return buffer != nullptr ? &buffer->voice : nullptr;
 }
 
 bool SoundDevice::takeMessage(char* out, std::size_t size) {
@@ -98,6 +137,7 @@ void SoundDevice::detach(SoundBuffer* buffer) {
     auto it = std::find(buffers.begin(), buffers.end(), buffer);
     if (it != buffers.end()) buffers.erase(it);
     if (buffer->voice.playing) activityChanged();
+    voiceDetached(&buffer->voice);
     unlock();
 }
 

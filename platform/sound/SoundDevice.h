@@ -1,4 +1,5 @@
-// SoundDevice: an output device at 44100 Hz, 16 bits, with buffers and one mixer behind it.
+// SoundDevice: an output device at its own rate (44100 Hz unless it says otherwise), 16 bits,
+// with buffers and one mixer behind it.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,17 @@ namespace platform {
 
 class SoundBuffer;
 
+// The transport of a device that has one (JACK's), as the last period saw it.
+struct SoundTransport {
+    bool rolling = false;
+    // A timebase master gives the tempo, the beats per bar and where its bar began.
+    bool hasBarBeat = false;
+    double beatsPerMinute = 0.0;
+    int beatsPerBar = 0;
+    // The mixer frame (as framesMixed counts) where the master's current bar began.
+    std::int64_t barStartFrame = 0;
+};
+
 // The device's operations come in the order a program opens sound: create the interface, set the
 // cooperative level, create the primary buffer (the output), set its format, then create sound
 // buffers. The output runs from the moment its format is set. The derived devices decide where
@@ -23,12 +35,26 @@ class SoundBuffer;
 // counts the frames it has mixed, so that a caller can tell which of them is being heard.
 class SoundDevice {
   public:
+    // The rate of a device that converts whatever its output takes (the server's, SDL's, the
+    // offline one unless told otherwise).
     static constexpr int sampleRate = 44100;
+    // The rates a device may run at; the program's buffers are sized for the highest.
+    static constexpr int minRate = 8000;
+    static constexpr int maxRate = 96000;
     static constexpr std::uint32_t maxBufferBytes = 0x0FFFFFFF;
 
-    // The device for this desktop: the SDL device with its driver when SDL_AUDIODRIVER is set;
-    // else the sound server's device when a server answers; else the SDL device with SDL's own
-    // order of drivers. Its interface is created already when it is the server's.
+    // Which device createDefault makes: the desktop's choice, or one the user named.
+    enum class Kind { automatic, pulse, sdl, jack };
+    // "pulse", "sdl" or "jack" to its kind; false for any other name.
+    static bool kindFromName(const char* name, Kind& kind);
+    // The kind the next createDefault makes (automatic unless asked).
+    static void request(Kind kind);
+
+    // The device for this desktop. A requested kind is made as asked (its interface created
+    // already when it is the server's or JACK's). Otherwise: the SDL device with its driver when
+    // SDL_AUDIODRIVER is set; else the sound server's device when a server answers; else the
+    // JACK device when a JACK server runs (none is started); else the SDL device with SDL's own
+    // order of drivers.
     static std::unique_ptr<SoundDevice> createDefault();
 
     SoundDevice() = default;
@@ -40,6 +66,9 @@ class SoundDevice {
     // Nothing to arrange on this system: every program shares the output.
     virtual bool setCooperativeLevel(void* window);
     virtual bool createPrimaryBuffer() = 0;
+    // The rate the output takes without conversion, known once the interface exists; the rate
+    // to give setPrimaryFormat.
+    virtual int nativeRate() { return sampleRate; }
     // Opens the output at `rate` Hz with `bits` per sample and `channels` (1 or 2) and starts it.
     virtual bool setPrimaryFormat(int channels, int rate, int bits) = 0;
     // Stops the output. Buffers stay valid but are no longer mixed.
@@ -54,6 +83,8 @@ class SoundDevice {
     virtual void unlock() = 0;
 
     int channels() const { return outputChannels; }
+    // Frames per second of the output, and of every buffer played at its own speed.
+    int rate() const { return outputRate; }
     // Frames the output asks for at a time (0 until the output runs).
     int periodFrames() const { return period; }
 
@@ -68,6 +99,18 @@ class SoundDevice {
     // without the lock held.
     virtual void service() {}
 
+    // A device with a clock output (JACK's MIDI clock) sends `pulsesPerLoop` evenly spaced pulses
+    // per loop of the playing buffer, pulse k on its sample floor(length * k / pulsesPerLoop), a
+    // start when the buffer starts and a stop when it stops or goes; null ends the clock. Moving
+    // the clock to another buffer under the same lock as the switch keeps it on the same frame.
+    // Call it with the lock held. Other devices have no such output.
+    virtual void setClockBuffer(SoundBuffer* /*buffer*/, int /*pulsesPerLoop*/) {}
+    // The clock goes on with `buffer` where the buffer it follows now ends: for a buffer queued
+    // to start, after a delay, on the frame after the sounding one's last. With the lock held.
+    virtual void queueClockBuffer(SoundBuffer* /*buffer*/, int /*pulsesPerLoop*/) {}
+    // The device's transport, with the lock held; false for a device without one.
+    virtual bool readTransport(SoundTransport& /*out*/) { return false; }
+
     // The device's messages (which output opened and how, losses, recoveries, underruns), oldest
     // first: copies one into `out` and returns true, or returns false when there is none.
     bool takeMessage(char* out, std::size_t size);
@@ -77,6 +120,7 @@ class SoundDevice {
 
   protected:
     int outputChannels = 0;
+    int outputRate = sampleRate;
     int period = 0;
 
     // Renders frames of the output format with the lock already held (by the audio callback's
@@ -94,6 +138,11 @@ class SoundDevice {
     virtual bool mayCreateBuffer(bool /*duplicate*/) { return true; }
     // Frees the buffers still alive; the output must be stopped already.
     void freeBuffers();
+    // Every voice of the mixer, for a device that keeps a copy of their state.
+    const std::vector<SoundVoice*>& voices() const { return mixer.voices; }
+    static SoundVoice* voiceOf(SoundBuffer* buffer);
+    // Called with the lock held when a buffer leaves the mixer, before its samples may be freed.
+    virtual void voiceDetached(SoundVoice* /*voice*/) {}
 
   private:
     friend class SoundBuffer;

@@ -123,6 +123,24 @@ TEST(CommandLine, ScaleKeepsItsValueAsTypedAndNeverStopsTheProgram) {
     EXPECT_EQ(read({"--scale", "2", "-v"}).action, Action::showVersion);
 }
 
+// --audio names the device and comes before BREVANT_AUDIO; an unknown name from either is an
+// error of the line, while an empty variable counts as unset.
+TEST(CommandLine, AudioNamesOneOfThreeDevicesAndAnythingElseFails) {
+    EXPECT_EQ(read({"--audio", "jack"}).audio.value_or(""), "jack");
+    EXPECT_EQ(read({"-a", "sdl"}).audio.value_or(""), "sdl");
+    const CommandLine wrong = read({"--audio=alsa"});
+    EXPECT_EQ(wrong.action, Action::fail);
+    EXPECT_EQ(wrong.error, "unknown sound device 'alsa' (jack, pulse or sdl)");
+    CommandLine line;
+    EXPECT_TRUE(takeAudioFromEnvironment(line, ""));
+    EXPECT_FALSE(line.audio.has_value());
+    EXPECT_TRUE(takeAudioFromEnvironment(line, "pulse"));
+    EXPECT_EQ(line.audio.value_or(""), "pulse");
+    EXPECT_FALSE(takeAudioFromEnvironment(line, "oss"));
+    EXPECT_EQ(line.action, Action::fail);
+    EXPECT_EQ(line.error, "BREVANT_AUDIO names an unknown sound device 'oss' (jack, pulse or sdl)");
+}
+
 TEST(CommandLine, HelpListsEveryOptionWithinEightyColumns) {
     std::vector<CommandLineOption> table = programOptions();
     const std::string help = helpText();

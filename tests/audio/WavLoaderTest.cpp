@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -295,6 +296,27 @@ TEST(ClickSamples, LoadAsShortQuietMonoClicks) {
         EXPECT_LT(peak, 32000) << name;
         EXPECT_EQ(list.items[0] | list.items[1] << 8, 0) << name;
         EXPECT_EQ(list.items[2 * samples - 2] | list.items[2 * samples - 1] << 8, 0) << name;
+    }
+}
+
+// A device at 48000 Hz gets each sample converted once: 441 Hz stays 441 Hz, the length
+// grows by the ratio of the rates, and a list at the device's rate is left as it is.
+TEST(ResampleWavSamples, ConvertsToTheDeviceRateKeepingPitchAndLength) {
+    Llist<unsigned char> list;
+    for (int i = 0; i < 4410; i++) {
+        const auto v =
+            static_cast<std::int16_t>(std::lrint(10000 * std::sin(2 * M_PI * 441 * i / 44100.0)));
+        list.add(static_cast<unsigned char>(v & 0xFF))
+            .add(static_cast<unsigned char>((v >> 8) & 0xFF));
+    }
+    const Llist<unsigned char> before = list;
+    ASSERT_TRUE(resampleWavSamples(list, 44100, 44100));
+    EXPECT_EQ(list.top, before.top);
+    ASSERT_TRUE(resampleWavSamples(list, 44100, 48000));
+    ASSERT_EQ((list.top + 1) / 2, 4800);
+    for (int i = 400; i < 4400; i++) {
+        const int v = static_cast<std::int16_t>(list.items[2 * i] | list.items[2 * i + 1] << 8);
+        ASSERT_NEAR(v, 10000 * std::sin(2 * M_PI * 441 * i / 48000.0), 4) << i;
     }
 }
 

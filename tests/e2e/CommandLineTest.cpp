@@ -78,6 +78,7 @@ TEST(CommandLine, AWrongLineSaysWhatWasWrongOnStandardErrorAndEndsWithStatusTwo)
         {"-x", "brevant: unknown option '-x'\n"},
         {"settings.cfg", "brevant: unexpected argument 'settings.cfg'\n"},
         {"--version=2", "brevant: option '--version' takes no value\n"},
+        {"--audio=alsa", "brevant: unknown sound device 'alsa' (jack, pulse or sdl)\n"},
     };
     for (const auto& [args, message] : cases) {
         Answer answer = ask(run, args);

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../support/BusyProcesses.h"
 #include "../support/SoundServer.h"
 #include "AppRun.h"
 #include "ClickTrack.h"
@@ -20,6 +21,7 @@
 namespace e2e {
 namespace {
 
+using testsupport::BusyProcesses;
 using testsupport::SoundServer;
 
 constexpr long kBeat120 = 22050;  // samples of one beat at 120 BPM
@@ -30,33 +32,6 @@ std::vector<long> gapsOf(const std::vector<Click>& clicks) {
         gaps.push_back(clicks[i].start - clicks[i - 1].start);
     return gaps;
 }
-
-// Processes that only spin, one per core and more, as a build beside the program would.
-class BusyProcesses {
-  public:
-    explicit BusyProcesses(int count) {
-        for (int i = 0; i < count; ++i) {
-            pid_t pid = fork();
-            if (pid == 0) {
-                volatile unsigned long n = 0;
-                for (;;)
-                    n = n + 1;
-            }
-            if (pid > 0) pids_.push_back(pid);
-        }
-    }
-    ~BusyProcesses() {
-        for (pid_t pid : pids_)
-            kill(pid, SIGKILL);
-        for (pid_t pid : pids_)
-            waitpid(pid, nullptr, 0);
-    }
-    BusyProcesses(const BusyProcesses&) = delete;
-    BusyProcesses& operator=(const BusyProcesses&) = delete;
-
-  private:
-    std::vector<pid_t> pids_;
-};
 
 class SoundServerTest : public ::testing::Test {
   protected:

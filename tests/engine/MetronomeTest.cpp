@@ -71,13 +71,25 @@ class MetronomeTest : public ::testing::Test {
     // The click as plain double arithmetic gives it, to one step of the 16-bit scale.
     void expectClick(int start, double hz, double gain, double envelope, int n, bool fifth) {
         for (int j = 0; j < n; j++) {
-            const double s = std::sin(j * 2.0 * M_PI / 44100.0 * hz);
+            const double s = std::sin(j * 2.0 * M_PI / m->rate * hz);
             const double e = 1.0 - double(j) / n;
             const double x = (fifth ? std::pow(s, 5) : s) * gain * envelope * e * e;
             ASSERT_NEAR(m->pcmBar[start + j], std::ceil(x * 32767 * 0.99), 1.0) << start + j;
         }
         for (int k = start + n; k < start + m->barLength / m->barBeats; k++)
             ASSERT_EQ(m->pcmBar[k], 0) << k;
+    }
+};
+
+// The same metronome on a device at 48000 Hz, as a JACK server often runs: the bars are made
+// at the device's rate.
+class MetronomeAt48000Test : public MetronomeTest {
+  protected:
+    void SetUp() override {
+        MetronomeTest::SetUp();
+        ASSERT_TRUE(audio.init(nullptr, 1,
+                               std::make_unique<platform::OfflineSoundDevice>(
+                                   platform::OfflineSoundDevice::noFault, 48000)));
     }
 };
 
@@ -508,3 +520,42 @@ TEST_F(PracticeTest, SilentBarsAreZeroAndTheNextClickIsOnTheGrid) {
 }
 
 }  // namespace
+
+TEST_F(MetronomeAt48000Test, BarLengthsAndClicksFollowTheDeviceRate) {
+    const int cases[][3] = {{120, 4, 96000}, {240, 1, 12000}, {40, 9, 648000}, {100, 3, 86400},
+                            {42, 1, 68571},  {63, 3, 137142}, {125, 5, 115199}};
+    for (const auto& c : cases) {
+        setBpm(c[0]);
+        m->beats = c[1];
+        m->renderBar();
+        EXPECT_EQ(m->barLength, c[2]) << c[0] << " BPM, " << c[1] << " beats";
+    }
+    setBpm(120);
+    m->beats = 4;
+    m->renderBar();
+    expectClick(0, 3400, 0.82, 0.8, 1200, false);
+    for (int start : {24000, 48000, 72000})
+        expectClick(start, 1700, 1.0, 0.8, 1200, false);
+    m->sound = 1;
+    m->renderBar();
+    expectClick(24000, 1000, 0.65, 0.9, 2400, true);
+}
+
+TEST_F(MetronomeAt48000Test, EveryBeatIs24000FramesAndATempoChangeKeepsTheGrid) {
+    start();
+    const Samples oldBar = bar();
+    play(28800);  // beat 1.2
+    EXPECT_EQ(nextOnset(0), 0);
+    EXPECT_EQ(nextOnset(1200), 24000);
+    setBpm(150);
+    m->rebuild = true;
+    m->tick();
+    ASSERT_TRUE(m->pending);
+    const Samples newBar = bar();  // 76800 samples, 19200 a beat
+    playUntilSwitched();
+    ASSERT_EQ(out.size(), 36000u) << "at the old bar's 1.5";
+    expectLoop(0, oldBar, 0);
+    play(2 * 76800);
+    expectLoop(36000, newBar, 28800);
+    EXPECT_EQ(nextOnset(36000), 36000 + 9600) << "half a new beat later";
+}
