@@ -102,6 +102,7 @@ bool AppRun::spawn(const std::string& display, const std::vector<std::string>& s
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    status_ = -2;  // a run before this one ended with its own status
     if (failed) pid_ = -1;
     return pid_ > 0;
 }

@@ -79,8 +79,8 @@ class SoundServerTest : public ::testing::Test {
     // recording then says nothing of where the program put its clicks; such a run that did not
     // come out exact is made again with the same settings, twice at most, and with the buffer
     // the program grows to under such load (it starts small, and may run dry in its first
-    // seconds under four busy processes even on an otherwise quiet machine). A run without an underrun, and the
-    // last one, are judged as they are.
+    // seconds under four busy processes even on an otherwise quiet machine). A run without an
+    // underrun, and the last one, are judged as they are.
     template <typename Scenario, typename Exact>
     std::vector<Click> playJudgeable(Scenario scenario, Exact exact) {
         const std::string settings = app.readFile("settings.cfg");
@@ -212,32 +212,41 @@ TEST_F(SoundServerTest, TempoKeysDuringPlayMoveTheBeatWithoutGapOrDoubledClick) 
 }
 
 // The server goes away while the bar plays and a new one starts: the program lives through it,
-// plays on a whole beat grid within two seconds of the new server, and quits as always.
+// plays on a whole beat grid within two seconds of the new server, and quits as always. The new
+// server's stream starts small and may run dry in its first seconds on a loaded machine, losing
+// or cutting a click; such a run is made again as in playJudgeable.
 TEST_F(SoundServerTest, ProgramLivesThroughAServerRestartAndPlaysOnTheGridAgain) {
-    startToMainWindow();
-    desk.key("space");
-    pause(1500);
-    server.stop();
-    pause(2000);
-    ASSERT_TRUE(app.alive());
-    ASSERT_TRUE(server.start());
-    ASSERT_TRUE(server.startRecording(recording));
-    pause(5000);
-    server.stopRecording();
-    ASSERT_TRUE(app.alive());
-
-    const std::vector<Click> clicks = recordedClicks();
-    ASSERT_GE(clicks.size(), 4u);
+    std::vector<Click> clicks;
+    std::string log;
+    for (int run = 1; run <= 3; ++run) {
+        startToMainWindow(run == 1 ? 0 : 200);
+        if (HasFatalFailure()) return;
+        desk.key("space");
+        pause(1500);
+        server.stop();
+        pause(2000);
+        ASSERT_TRUE(app.alive()) << app.readFile("output.log");
+        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(server.startRecording(recording));
+        pause(5000);
+        server.stopRecording();
+        ASSERT_TRUE(app.alive());
+        clicks = recordedClicks();
+        log = app.readFile("output.log");
+        app.removeFile("settings.cfg");
+        quitWithEscape();
+        EXPECT_NE(app.readFile("settings.cfg").find("<Orvelle Settings>"), std::string::npos);
+        const std::vector<long> gaps = gapsOf(clicks);
+        const bool onGrid = std::ranges::all_of(gaps, [](long gap) { return gap == kBeat120; });
+        if (log.find("ran dry") == std::string::npos || onGrid) break;
+        std::printf("the server ran dry in run %d and a click was lost or cut\n", run);
+    }
+    ASSERT_GE(clicks.size(), 4u) << log;
     EXPECT_LT(clicks.front().start, 2 * 44100) << "the first click after the new server";
     for (long gap : gapsOf(clicks))
-        EXPECT_EQ(gap, kBeat120);
-    const std::string log = app.readFile("output.log");
+        EXPECT_EQ(gap, kBeat120) << log;
     EXPECT_NE(log.find("sound server lost"), std::string::npos) << log;
     EXPECT_NE(log.find("sound back"), std::string::npos) << log;
-
-    app.removeFile("settings.cfg");
-    quitWithEscape();
-    EXPECT_NE(app.readFile("settings.cfg").find("<Orvelle Settings>"), std::string::npos);
 }
 
 // While the program is stopped the server does no work for it: its stream is corked.
