@@ -5,8 +5,8 @@
 #
 #   tools/measure/jack.sh [work folder]     (build first: build/brevant)
 #
-# It starts a dummy JACK server of its own (48000 Hz, 256-frame periods, a server name of its
-# own), records brevant:left with jackrecord (beside this script: a client in the server's graph,
+# It starts a dummy JACK server of its own (48000 Hz, PERIOD frames a period, 256 unless set; a
+# server name of its own), records brevant:left with jackrecord (beside this script: a client in the server's graph,
 # which a loaded machine cannot starve as it can jack_rec's writer thread), and reads the xrun
 # counts from the program's own closing line. SOAK_SECONDS sets the long run (600).
 set -u
@@ -15,6 +15,7 @@ BREVANT_BUILD=${BREVANT_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build}
 WORK=${1:-$(mktemp -d /tmp/brevant-jack-XXXXXX)}
 mkdir -p "$WORK"
 SOAK_SECONDS=${SOAK_SECONDS:-600}
+PERIOD=${PERIOD:-256}
 TICKS=$(getconf CLK_TCK)
 export JACK_DEFAULT_SERVER=brevant20-measure-$$
 g++ -O2 -std=c++20 -o "$WORK/clicks" "$BREVANT_ROOT/tools/measure/clicks.cpp" || exit 1
@@ -24,7 +25,7 @@ SERVER_PID=
 BUSY_PIDS=
 # jackd is asked to end (not killed) so that it leaves the machine's JACK registry clean.
 start_server() {
-    jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$WORK/jackd.log" 2>&1 &
+    jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$PERIOD" >"$WORK/jackd.log" 2>&1 &
     SERVER_PID=$!
     for _ in $(seq 100); do jack_lsp >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "jackd did not start" >&2
