@@ -161,7 +161,11 @@ void Application::processMessages() {
 }
 
 void Application::waitForMessages(std::uint32_t ms) {
-    ms = std::min(ms, msUntilNextTimer());
+    // SDL's wait may end up to a millisecond before a timer's count of whole milliseconds is
+    // due; the timer then fires only after one more, empty, pass. A wait for a timer lasts that
+    // millisecond longer.
+    const std::uint32_t timer = msUntilNextTimer();
+    if (timer < ms) ms = timer == 0 ? 0 : timer + 1;
     for (Form* form : forms)
         if (form->paintPending && form->visible()) ms = 0;
     if (ms == 0) return;
