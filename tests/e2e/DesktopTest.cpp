@@ -79,17 +79,24 @@ void expectTheRunEndedWithTheClicksAndTempoSaved(AppRun& app, std::size_t clicks
         << app.readFile("settings.cfg");
 }
 
-// The splash's picture has a light one-pixel frame one pixel inside its edge, on a dark ground;
-// a window shown unpainted is black.
+// The splash's picture is framed: black at its edge, a light line one pixel inside, black again
+// inside that. A window shown unpainted is black all over, and no other window has that frame
+// where the splash's edges were (weston puts the main window at the splash's own place).
 bool splashPainted(const Shot& shot, const WindowInfo& splash) {
     if (!shot.valid()) return false;
-    const int left = splash.x + 1, top = splash.y + 1;
-    const int right = splash.x + splash.width - 2, bottom = splash.y + splash.height - 2;
     const int middleX = splash.x + splash.width / 2, middleY = splash.y + splash.height / 2;
-    const Rgb edges[] = {shot.at(left, middleY), shot.at(right, middleY), shot.at(middleX, top),
-                         shot.at(middleX, bottom)};
-    for (const Rgb& edge : edges)
-        if (edge.r + edge.g + edge.b < 300) return false;
+    const int right = splash.x + splash.width - 1, bottom = splash.y + splash.height - 1;
+    // Each edge's middle and the step inward from it.
+    const int edges[4][4] = {{splash.x, middleY, 1, 0},
+                             {right, middleY, -1, 0},
+                             {middleX, splash.y, 0, 1},
+                             {middleX, bottom, 0, -1}};
+    const auto sum = [&](const int* edge, int inset) {
+        const Rgb pixel = shot.at(edge[0] + inset * edge[2], edge[1] + inset * edge[3]);
+        return pixel.r + pixel.g + pixel.b;
+    };
+    for (const int* edge : edges)
+        if (sum(edge, 0) > 90 || sum(edge, 1) < 450 || sum(edge, 2) > 90) return false;
     return true;
 }
 
