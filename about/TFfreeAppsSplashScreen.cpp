@@ -228,9 +228,18 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
                 std::max((platform::Screen::height() - screenHeight) / 2, 0));
     show();
     std::uint32_t start = platform::clockMilliseconds();
+    // The splash's time runs from the first paint the window gets once it is shown, not from
+    // the show: on a loaded desktop that paint may come late, and the splash is seen for its
+    // whole time all the same.
+    paintedSinceShow = false;
+    bool timedFromPaint = false;
     // A program asked to end (a close from the system) does not wait for the screen.
     while (visible() && !app.terminated()) {
         app.processMessages();
+        if (paintedSinceShow && !timedFromPaint) {
+            start = firstPaintAt;
+            timedFromPaint = true;
+        }
         if (idleHook) idleHook();
         // The glow pulses while the link is not hovered; a hovered link holds it still, and
         // only the pointer (an event) can change that.
@@ -252,6 +261,8 @@ void TFfreeAppsSplashScreen::FormShow() {
 }
 
 void TFfreeAppsSplashScreen::FormPaint() {
+    if (!paintedSinceShow) firstPaintAt = platform::clockMilliseconds();
+    paintedSinceShow = true;
     showWhole();
     paintLinkGlow(platform::clockMilliseconds());
 }

@@ -10,14 +10,14 @@
 
 // A borderless 540 x 270 picture window: the title, the version, four pictures and the maker's
 // web site as a breathing, glowing link. At start-up it closes by itself two seconds after it
-// was shown or after the mouse last rested on the link; from the menu it stays until a key, a
-// click or the loss of activation closes it. A click on the link opens the maker's page.
+// was first painted or after the mouse last rested on the link; from the menu it stays until a key,
+// a click or the loss of activation closes it. A click on the link opens the maker's page.
 class TFfreeAppsSplashScreen : public platform::Form {
   public:
     static constexpr int screenWidth = 540;
     static constexpr int screenHeight = 270;
     static constexpr int pictureCount = 8;
-    // How long the start-up splash stays after the show or after the mouse left the link.
+    // How long the start-up splash stays after its first paint or after the mouse left the link.
     static constexpr std::uint32_t splashMilliseconds = 2000;
 
     Limage screenRaster;  // what the window shows
@@ -61,6 +61,10 @@ class TFfreeAppsSplashScreen : public platform::Form {
     void FormDeactivate() override;
 
   private:
+    // The first paint since showAboutScreen's show, from which the start-up splash is timed.
+    bool paintedSinceShow = true;
+    std::uint32_t firstPaintAt = 0;
+
     void composeBackground();
     void makePictures();
     void drawPictures();

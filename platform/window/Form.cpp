@@ -226,6 +226,7 @@ void Form::mapWindow() {
         WindowSystem::setStateBeforeMap(window, true, tied);
     WindowSystem::setHintsBeforeMap(window, posX, posY);
     focusSeen = false;
+    paintBeforeMap();
     // Some X servers place a window where it was created when it is mapped, whatever it was
     // moved to while hidden; the position is given again once it shows.
     SDL_SetWindowPosition(window, posX, posY);
@@ -248,6 +249,16 @@ void Form::mapWindow() {
     // meant for the about screen would reach the main form. One the user opened is asked for
     // with the time of the input that opened it; the start-up splash, before any input, is not.
     if (formStyle == FormStyle::splash) WindowSystem::requestActivation(window);
+}
+
+// A compositor shows a window from the first frame after its map; until the program's own paint
+// reached it, that frame was black. So the first picture is painted before the map and the X
+// server holds it as the window's background: the window has it from the map on. The paint that
+// follows the map (see repaint) is the one that counts for the screen.
+void Form::paintBeforeMap() {
+    if (!WindowSystem::holdsBackgrounds(window)) return;
+    FormPaint();
+    backgroundHeld = WindowSystem::holdSurfaceAsBackground(window);
 }
 
 // A few times per showing, not without end: Xwayland under sway may end a hold as soon as it is
@@ -341,9 +352,14 @@ void Form::applyCursorIfUnderMouse() {
     if (window && SDL_GetMouseFocus() == window) Cursor::apply(cursorShape);
 }
 
+// The background picture is given up after the first paint the window can be seen with: an
+// old picture would otherwise show for a moment wherever the window is exposed later.
 void Form::repaint() {
     paintPending = false;
     FormPaint();
+    if (!backgroundHeld || !WindowSystem::viewable(window)) return;
+    WindowSystem::dropBackground(window);
+    backgroundHeld = false;
 }
 
 void Form::runPendingPaint() {

@@ -175,6 +175,7 @@ class Form {
     void applyCursorIfUnderMouse();
     void paintBackground();
     void mapWindow();
+    void paintBeforeMap();
     void finishPress();
     // Hands the keyboard focus back to the main form after this form was hidden.
     void returnFocus();
@@ -203,6 +204,8 @@ class Form {
     bool pointerGrabbed = false;
     int holdsRenewed = 0;    // times the popup took the pointer back since it was shown
     bool focusSeen = false;  // the window system gave this window the focus since it was shown
+    // The X server holds the picture painted before the map as the window's background.
+    bool backgroundHeld = false;
     CursorShape cursorShape = CursorShape::standard;
 };
 

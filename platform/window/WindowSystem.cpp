@@ -259,6 +259,54 @@ void WindowSystem::setHintsBeforeMap(SDL_Window* window, int x, int y) {
                     reinterpret_cast<const unsigned char*>(&time), 1);
 }
 
+bool WindowSystem::holdsBackgrounds(SDL_Window* window) {
+    return nativeOf(window).display != nullptr;
+}
+
+// The surface SDL draws on has the window's own visual and depth, so its rows go to the server
+// as they are; the pixmap is the window's until its background changes again.
+bool WindowSystem::holdSurfaceAsBackground(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    SDL_Surface* surface = native.display ? SDL_GetWindowSurface(window) : nullptr;
+    XWindowAttributes attributes;
+    if (!surface || !XGetWindowAttributes(native.display, native.window, &attributes)) return false;
+    const int bitsPerPixel = surface->format->BytesPerPixel * 8;
+    if (attributes.width != surface->w || attributes.height != surface->h ||
+        (bitsPerPixel != 32 && bitsPerPixel != 16))
+        return false;
+    XImage* image = XCreateImage(native.display, attributes.visual, attributes.depth, ZPixmap, 0,
+                                 static_cast<char*>(surface->pixels), surface->w, surface->h,
+                                 bitsPerPixel, surface->pitch);
+    if (!image) return false;
+    const Pixmap pixmap =
+        XCreatePixmap(native.display, native.window, surface->w, surface->h, attributes.depth);
+    const GC gc = XCreateGC(native.display, pixmap, 0, nullptr);
+    XPutImage(native.display, pixmap, gc, image, 0, 0, 0, 0, surface->w, surface->h);
+    XFreeGC(native.display, gc);
+    // The rows belong to SDL's surface, not to the image.
+    image->data = nullptr;
+    XDestroyImage(image);
+    XSetWindowBackgroundPixmap(native.display, native.window, pixmap);
+    XFreePixmap(native.display, pixmap);
+    XFlush(native.display);
+    return true;
+}
+
+void WindowSystem::dropBackground(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    if (!native.display) return;
+    XSetWindowBackgroundPixmap(native.display, native.window, None);
+    XFlush(native.display);
+}
+
+bool WindowSystem::viewable(SDL_Window* window) {
+    const Native native = nativeOf(window);
+    XWindowAttributes attributes;
+    if (!native.display || !XGetWindowAttributes(native.display, native.window, &attributes))
+        return false;
+    return attributes.map_state == IsViewable;
+}
+
 // Source 1 says that the request comes from an application; the time lets the window manager
 // tell a request that follows the user's input from one that would steal the focus.
 bool WindowSystem::requestActivation(SDL_Window* window) {

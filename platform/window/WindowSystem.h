@@ -64,6 +64,18 @@ class WindowSystem {
     // asks for (in the server's pixels), and the time of the user's last input, so that a
     // window opened by a click or a key counts as the user's own.
     static void setHintsBeforeMap(SDL_Window* window, int x, int y);
+    // Whether the window's X server can hold a picture as the window's background: an X11
+    // window, so that a picture painted before the map is what the server shows from the map on.
+    static bool holdsBackgrounds(SDL_Window* window);
+    // Makes the window's surface, as it is now, the window's background: the X server paints
+    // it wherever the window is exposed, before the program is told of it. False where that
+    // cannot be done; the window then keeps no background.
+    static bool holdSurfaceAsBackground(SDL_Window* window);
+    // Gives the window no background again: the server leaves exposed parts as they are until
+    // the program paints them, as it does for a window made by SDL.
+    static void dropBackground(SDL_Window* window);
+    // Whether the window and all its ancestors are mapped, so that its contents can be seen.
+    static bool viewable(SDL_Window* window);
     // Asks the window manager to raise and focus the window, with the time of the user's last
     // input (_NET_ACTIVE_WINDOW). False where there is no window manager to ask or no input yet.
     static bool requestActivation(SDL_Window* window);

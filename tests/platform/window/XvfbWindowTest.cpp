@@ -123,6 +123,9 @@ void realWindowChecks() {
     form.setPosition(30, 40);
     form.setColour(0x0000FF);  // red
     form.show();
+    // The picture is there from the map on, before any message has been processed: a
+    // compositor's first frame of the window is not black.
+    EXPECT_EQ(screenPixel(30 + 5, 40 + 5), "FF0000");
     ASSERT_TRUE(processUntil([&] { return form.paints > 0; }));
     GreenSquare green;
     form.square = green.picture();
