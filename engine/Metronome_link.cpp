@@ -9,6 +9,7 @@
 #include "base/Log_.h"
 #include "base/TextConversions.h"
 #include "engine/Metronome.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace {
 
@@ -103,9 +104,20 @@ void Metronome_link::shareStartStop(std::int64_t now) {
     lastSessionPlaying = session.playing();
 }
 
-// One pair of clocks: the output frame heard now and the host time. Read live, the host clock is
-// read on both sides of the frame count, and a pair taken across a pause is dropped.
+// One pair of clocks: an output frame and the host time it is heard at. A device with timing
+// reports of its own gives them, exact but for a report that came late (its time is then too
+// late, never too early): of the pairs in a slot the earliest is kept. Otherwise the frame heard
+// now is the mixed frames less the output's latency, the host clock read on both sides of it,
+// and a pair taken across a pause is dropped.
 void Metronome_link::pair(std::int64_t now) {
+    platform::HeardClock report;
+    if (owner.audio.heardClock(report)) {
+        if (report.serial == lastReport) return;
+        lastReport = report.serial;
+        const auto at = static_cast<double>(report.hostMicros);
+        addPair(at, at - report.frame * 1e6 / rate(), true);
+        return;
+    }
     const std::int64_t before = now < 0 ? session.hostMicros() : now;
     std::int64_t heard = 0;
     {
@@ -115,7 +127,11 @@ void Metronome_link::pair(std::int64_t now) {
     const std::int64_t after = now < 0 ? session.hostMicros() : now;
     if (after - before > maxPairSpread) return;
     const double at = 0.5 * static_cast<double>(before + after);
-    const double sample = at - static_cast<double>(heard) * 1e6 / rate();
+    addPair(at, at - static_cast<double>(heard) * 1e6 / rate(), false);
+}
+
+// `sample` is the host time of output frame 0 by the pair taken at host time `at`.
+void Metronome_link::addPair(double at, double sample, bool earliest) {
     const std::int64_t slot = static_cast<std::int64_t>(at / slotMicros);
     if (!paired || at - lastPairAt > 1e6) restartFit(at, sample, slot);
     lastPairAt = at;
@@ -132,10 +148,14 @@ void Metronome_link::pair(std::int64_t now) {
         const std::int64_t i = (newestSlot + 1) % slots;
         slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
     }
-    slotX[slot % slots] += (at - firstPairAt) / 1e6;
-    slotY[slot % slots] += sample - firstValue;
-    slotYY[slot % slots] += (sample - firstValue) * (sample - firstValue);
-    slotCount[slot % slots] += 1;
+    const std::int64_t i = slot % slots;
+    const double x = (at - firstPairAt) / 1e6, y = sample - firstValue;
+    if (earliest && slotCount[i] > 0 && y >= slotY[i]) return;
+    if (earliest) slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
+    slotX[i] += x;
+    slotY[i] += y;
+    slotYY[i] += y * y;
+    slotCount[i] += 1;
     follow(at);
 }
 
@@ -197,8 +217,10 @@ void Metronome_link::follow(double at) {
     // are still few.
     const double spread = std::max(scatter, std::max(0.0, within) / pairs);
     const double step = slewMicros * elapsed;
-    drift += std::clamp(slope - drift, -step, step);
-    if (free || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
+    // A drift measured in clean pairs is the output's: taken at once, since slewing towards it
+    // would leave the grid behind by a little more each second.
+    drift = clean ? slope : drift + std::clamp(slope - drift, -step, step);
+    if (free || clean || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
         origin = fitted;
         return;
     }

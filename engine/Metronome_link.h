@@ -12,14 +12,15 @@ class Metronome;
 // becomes the bar's (exactly, not rounded), a change of the user's goes to the session, starts
 // and stops are shared, and the bar's first sample is heard when the session's bar begins.
 //
-// The bar is placed on the output's sample clock. Each pass of the main loop pairs the frame
-// being heard now with the host clock; a line fitted through the last minute of pairs gives the
-// host time of frame 0 and its drift (the sound card's clock drifts against the host's). From it
-// every session bar start has a whole output frame, and in the quiet tail of a beat the play
-// cursor is moved by whole samples to where the session says it should be. The trainer and the
-// silent bars queue their bars only once the sounding bar sits on the grid in its last beat, so
-// that the queued bar starts on the session's bar start. Nothing of this runs on the audio
-// thread.
+// The bar is placed on the output's sample clock. Each pass of the main loop pairs an output
+// frame with the host time it is heard at (from the device's own timing reports where it has
+// them, else the frame heard now by its latency figure); a line fitted through the last minute
+// of pairs gives the host time of frame 0 and its drift (the sound card's clock drifts against
+// the host's). From it every session bar start has a whole output frame, and in the quiet tail
+// of a beat the play cursor is moved by whole samples to where the session says it should be.
+// The trainer and the silent bars queue their bars only once the sounding bar sits on the grid
+// in its last beat, so that the queued bar starts on the session's bar start. Nothing of this
+// runs on the audio thread.
 class Metronome_link {
   public:
     // The session's own clock and its peers; nothing of the network is opened until joined.
@@ -127,6 +128,7 @@ class Metronome_link {
     double outlierSince = 0.0;
     double firstPairAt = 0.0;
     double lastPairAt = 0.0;
+    std::uint64_t lastReport = 0;
     int quietFrom[10] = {};
 
     void join(bool on, std::int64_t now);
@@ -135,6 +137,7 @@ class Metronome_link {
     void shareStartStop(std::int64_t now);
     std::int64_t startTime(std::int64_t now);
     void pair(std::int64_t now);
+    void addPair(double at, double sample, bool earliest);
     void restartFit(double at, double value, std::int64_t slot);
     void follow(double at);
     double originOf(double hostMicros) const;
