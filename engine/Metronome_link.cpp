@@ -137,8 +137,9 @@ void Metronome_link::addPair(double at, double sample, bool earliest) {
     lastPairAt = at;
     // Right after an underrun the server's figure is off by the gap: such a pair lies far from
     // the line in use and is left out, unless the pairs stay there for a whole second; then
-    // the output has truly moved, and the fit starts again from them.
-    if (std::abs(sample - originOf(at)) > outlierMicros) {
+    // the output has truly moved, and the fit starts again from them. A timing report is exact
+    // unless it came late, so one that is off by a little already is left out the same way.
+    if (std::abs(sample - originOf(at)) > (earliest ? lateMicros : outlierMicros)) {
         if (outlierSince == 0.0) outlierSince = at;
         if (at - outlierSince < 1e6) return;
         restartFit(at, sample, slot);
@@ -172,14 +173,15 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
         slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
 }
 
-// The line through the slots' means, by least squares. The server's figure wanders slowly, so
-// neighbouring slots are not independent: a run of `correlatedSlots` counts as one point. The
-// slope is taken when it stands out of the scatter by three standard errors, else the drift is
-// none and the line is the mean. The line in use follows: by a jump where it is further from
-// the fit than the scatter explains (clean pairs, an offline clock), else by at most
-// slewMicros a second; its drift always by at most slewMicros a second each second. A slope
-// in noisy pairs is looked for only over 20 s or more: a sound server's buffer that grows for a
-// few seconds after an underrun must not pass for a drift.
+// The line through the slots' means, by least squares. The server's latency figure wanders
+// slowly, so neighbouring slots of it are not independent: a run of `correlatedSlots` counts as
+// one point (clean pairs are independent). The slope is taken when it stands out of the scatter
+// by three standard errors, else the drift is none and the line is the mean. The line in use
+// follows: clean pairs (an offline clock, timing reports) at once, drift and all; else by a jump
+// where it is further from the fit than the scatter explains, or by at most slewMicros a
+// second, its drift by at most slewMicros a second each second. A slope in noisy pairs is
+// looked for only over 20 s or more: a sound server's buffer that grows for a few seconds after
+// an underrun must not pass for a drift.
 void Metronome_link::follow(double at) {
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, pairs = 0, within = 0;
     for (int i = 0; i < slots; i++) {
@@ -201,7 +203,8 @@ void Metronome_link::follow(double at) {
     if (n >= (clean ? 10.0 : minDriftSlots) && cxx > 0) {
         slope = cxy / cxx;
         const double residual = std::max(0.0, cyy - slope * cxy) / (n - 2);
-        if (slope * slope * cxx / correlatedSlots < 9.0 * residual || std::abs(slope) > maxDrift)
+        const double independent = clean ? 1.0 : correlatedSlots;
+        if (slope * slope * cxx / independent < 9.0 * residual || std::abs(slope) > maxDrift)
             slope = 0.0;
         else
             scatter = residual;

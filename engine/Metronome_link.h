@@ -95,6 +95,7 @@ class Metronome_link {
     static constexpr double settleMicros = 1000000.0;
     static constexpr std::int64_t startAhead = 1100000;
     static constexpr double outlierMicros = 3000.0;
+    static constexpr double lateMicros = 500.0;  // a timing report this late is left out
     static constexpr double slewMicros = 10.0;
     static constexpr double jumpMicros = 50.0;
     static constexpr double correlatedSlots = 20.0;

