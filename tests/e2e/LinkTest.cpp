@@ -306,12 +306,16 @@ TEST_F(LinkTest, FollowsAPeersFractionalTempoToTheSampleAndMovesTheSession) {
     ASSERT_NEAR(slowRate, 44100.0, 44100.0 * 500e-6) << "the output's clock could not be read";
     ASSERT_NEAR(fastRate, 44100.0, 44100.0 * 500e-6) << "the output's clock could not be read";
     const double slow = 26460.0 * slowRate / 44100.0, fast = 60.0 * fastRate / 133.5;
+    // The tempo changed at the first interval shorter than a slow beat (one longer is a click
+    // lost where the server ran dry); that interval itself belongs to neither tempo.
     std::size_t change = 1;
-    while (change < onsets.size() && onsets[change] - onsets[change - 1] > 23000)
+    while (change < onsets.size() && onsets[change] - onsets[change - 1] > slow - 44.1)
         change++;
     const GridFit before = fitGrid(onsets, 0, change, slow);
     const GridFit after = fitGrid(onsets, change + 1, onsets.size(), fast);
-    const BeatLine slowLine = fitLine(onsets, 0, change, slow);
+    // The first bar heard rests on the first second or two of timing reports: the line is
+    // judged from the second bar on.
+    const BeatLine slowLine = fitLine(onsets, 4, change, slow);
     const BeatLine fastLine = fitLine(onsets, change + 1, onsets.size(), fast);
     std::printf(
         "output clock %.3f and %.3f Hz on the host's; at 100 BPM: %d intervals, %d exact, beat "
