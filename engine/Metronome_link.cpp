@@ -132,6 +132,7 @@ void Metronome_link::pair(std::int64_t now) {
 
 // `sample` is the host time of output frame 0 by the pair taken at host time `at`.
 void Metronome_link::addPair(double at, double sample, bool earliest) {
+    reports = earliest;
     const std::int64_t slot = static_cast<std::int64_t>(at / slotMicros);
     if (!paired || at - lastPairAt > 1e6) restartFit(at, sample, slot);
     lastPairAt = at;
@@ -175,13 +176,13 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
 
 // The line through the slots' means, by least squares. The server's latency figure wanders
 // slowly, so neighbouring slots of it are not independent: a run of `correlatedSlots` counts as
-// one point (clean pairs are independent). The slope is taken when it stands out of the scatter
-// by three standard errors, else the drift is none and the line is the mean. The line in use
-// follows: clean pairs (an offline clock, timing reports) at once, drift and all; else by a jump
-// where it is further from the fit than the scatter explains, or by at most slewMicros a
-// second, its drift by at most slewMicros a second each second. A slope in noisy pairs is
-// looked for only over 20 s or more: a sound server's buffer that grows for a few seconds after
-// an underrun must not pass for a drift.
+// one point (timing reports are independent). The slope is taken when it stands out of the
+// scatter by three standard errors, else the drift is none and the line is the mean. The line in
+// use follows timing reports at once, drift and all; other pairs by a jump where it is further
+// from the fit than the scatter explains, or by at most slewMicros a second, its drift by at
+// most slewMicros a second each second. A slope in noisy pairs is looked for only over 20 s or
+// more: a sound server's buffer that grows for a few seconds after an underrun must not pass
+// for a drift.
 void Metronome_link::follow(double at) {
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, pairs = 0, within = 0;
     for (int i = 0; i < slots; i++) {
@@ -203,7 +204,7 @@ void Metronome_link::follow(double at) {
     if (n >= (clean ? 10.0 : minDriftSlots) && cxx > 0) {
         slope = cxy / cxx;
         const double residual = std::max(0.0, cyy - slope * cxy) / (n - 2);
-        const double independent = clean ? 1.0 : correlatedSlots;
+        const double independent = reports ? 1.0 : correlatedSlots;
         if (slope * slope * cxx / independent < 9.0 * residual || std::abs(slope) > maxDrift)
             slope = 0.0;
         else
@@ -220,10 +221,10 @@ void Metronome_link::follow(double at) {
     // are still few.
     const double spread = std::max(scatter, std::max(0.0, within) / pairs);
     const double step = slewMicros * elapsed;
-    // A drift measured in clean pairs is the output's: taken at once, since slewing towards it
+    // A drift measured in timing reports is the output's: taken at once, since slewing towards it
     // would leave the grid behind by a little more each second.
-    drift = clean ? slope : drift + std::clamp(slope - drift, -step, step);
-    if (free || clean || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
+    drift = reports ? slope : drift + std::clamp(slope - drift, -step, step);
+    if (free || reports || std::abs(fitted - inUse) > 3.0 * std::sqrt(spread) + jumpMicros) {
         origin = fitted;
         return;
     }

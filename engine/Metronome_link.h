@@ -130,6 +130,7 @@ class Metronome_link {
     double firstPairAt = 0.0;
     double lastPairAt = 0.0;
     std::uint64_t lastReport = 0;
+    bool reports = false;  // the pairs come from the device's timing reports
     int quietFrom[10] = {};
 
     void join(bool on, std::int64_t now);

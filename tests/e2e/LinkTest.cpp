@@ -306,11 +306,10 @@ TEST_F(LinkTest, FollowsAPeersFractionalTempoToTheSampleAndMovesTheSession) {
     ASSERT_NEAR(slowRate, 44100.0, 44100.0 * 500e-6) << "the output's clock could not be read";
     ASSERT_NEAR(fastRate, 44100.0, 44100.0 * 500e-6) << "the output's clock could not be read";
     const double slow = 26460.0 * slowRate / 44100.0, fast = 60.0 * fastRate / 133.5;
-    // The tempo changed at the first interval shorter than a slow beat (one longer is a click
-    // lost where the server ran dry); that interval itself belongs to neither tempo.
+    // The tempo changed after the last slow beat; the interval after it belongs to neither tempo.
     std::size_t change = 1;
-    while (change < onsets.size() && onsets[change] - onsets[change - 1] > slow - 44.1)
-        change++;
+    for (std::size_t i = 1; i < onsets.size(); ++i)
+        if (std::abs(onsets[i] - onsets[i - 1] - slow) < 44.1) change = i + 1;
     const GridFit before = fitGrid(onsets, 0, change, slow);
     const GridFit after = fitGrid(onsets, change + 1, onsets.size(), fast);
     // The first bar heard rests on the first second or two of timing reports: the line is
