@@ -147,7 +147,7 @@ class OutputClock {
     }
 
   private:
-    platform::PulseSoundDevice device{40};
+    platform::PulseSoundDevice device{80};
     platform::SoundBuffer* silence = nullptr;
     std::thread reader;
     std::atomic<bool> stop{false};
