@@ -136,6 +136,10 @@ void Metronome_link::addPair(double at, double sample, bool earliest) {
     const std::int64_t slot = static_cast<std::int64_t>(at / slotMicros);
     if (!paired || at - lastPairAt > 1e6) restartFit(at, sample, slot);
     lastPairAt = at;
+    // A timing report can only come late, so one that lies earlier than the line says that the
+    // line rests on late ones: the fit starts again from it at once. The first report after a
+    // start was seen 2 ms late, and every right one after it was then left out as off the line.
+    if (earliest && sample < originOf(at) - lateMicros) restartFit(at, sample, slot);
     // Right after an underrun the server's figure is off by the gap: such a pair lies far from
     // the line in use and is left out, unless the pairs stay there for a whole second; then
     // the output has truly moved, and the fit starts again from them. A timing report is exact
