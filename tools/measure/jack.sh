@@ -22,7 +22,6 @@ g++ -O2 -std=c++20 -o "$WORK/clicks" "$BREVANT_ROOT/tools/measure/clicks.cpp" ||
 g++ -O2 -std=c++20 -o "$WORK/jackrecord" "$BREVANT_ROOT/tools/measure/jackrecord.cpp" -ljack || exit 1
 
 SERVER_PID=
-BUSY_PIDS=
 # jackd is asked to end (not killed) so that it leaves the machine's JACK registry clean.
 start_server() {
     jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p "$PERIOD" >"$WORK/jackd.log" 2>&1 &
@@ -35,16 +34,6 @@ start_server() {
 stop_server() {
     [ -n "$SERVER_PID" ] && kill -TERM "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
     SERVER_PID=
-}
-
-start_busy() {
-    for _ in 1 2 3 4; do (while :; do :; done) & BUSY_PIDS="$BUSY_PIDS $!"; done
-}
-
-stop_busy() {
-    # shellcheck disable=SC2086
-    [ -n "$BUSY_PIDS" ] && kill $BUSY_PIDS 2>/dev/null
-    BUSY_PIDS=
 }
 
 start_app_on_jack() {

@@ -70,8 +70,6 @@ linked_settings() {
 }
 record() { parec --device=out.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=20 >"$1" & REC_PID=$!; }
 stop_record() { [ -n "$REC_PID" ] && kill "$REC_PID" 2>/dev/null && wait "$REC_PID" 2>/dev/null; REC_PID=; }
-start_busy() { for _ in 1 2 3 4; do (while :; do :; done) & BUSY_PIDS="$BUSY_PIDS $!"; done; }
-stop_busy() { [ -n "$BUSY_PIDS" ] && kill $BUSY_PIDS 2>/dev/null; BUSY_PIDS=; }
 
 cleanup() {
     stop_busy; stop_record; stop_peer; stop_app

@@ -25,17 +25,6 @@ TICKS=$(getconf CLK_TCK)
 g++ -O2 -std=c++20 -o "$WORK/earclock" "$BREVANT_ROOT/tools/measure/earclock.cpp" -lX11 \
     -lpulse-simple -lpulse -pthread || exit 1
 
-BUSY_PIDS=
-start_busy() {
-    for _ in 1 2 3 4; do (while :; do :; done) & BUSY_PIDS="$BUSY_PIDS $!"; done
-}
-
-stop_busy() {
-    # shellcheck disable=SC2086
-    [ -n "$BUSY_PIDS" ] && kill $BUSY_PIDS 2>/dev/null
-    BUSY_PIDS=
-}
-
 start_desk || exit 1
 start_server || exit 1
 trap 'stop_busy; stop_app; stop_server; stop_desk' EXIT
