@@ -35,6 +35,7 @@ namespace testsupport {
 class JackServer {
   public:
     static constexpr int rate = 48000;
+    static constexpr int period = 1024;
 
     explicit JackServer(const std::string& tag)
         : serverName("brevant20-" + tag + "-" + std::to_string(getpid())) {
@@ -90,8 +91,9 @@ class JackServer {
 
     bool spawn() {
         if (server > 0) return false;
-        std::vector<std::string> arguments = {
-            "jackd", "-n", serverName, "-d", "dummy", "-r", std::to_string(rate), "-p", "1024"};
+        std::vector<std::string> arguments = {"jackd", "-n", serverName, "-d", "dummy"};
+        arguments.insert(arguments.end(),
+                         {"-r", std::to_string(rate), "-p", std::to_string(period)});
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
