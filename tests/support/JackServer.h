@@ -172,24 +172,12 @@ class JackRecorder {
     // (skipped or run late). Each such period disturbs the frames around it: a skipped period's
     // output is lost, the source mixes the period after it on its old grid and sends the clock
     // pulses it owes one or more periods late. A test judges only beats clear of them.
-    //
-    // An xrun of the source need not show in this client's frame times: the server may go on
-    // without waiting for the source, and this client then reads a period the source never
-    // wrote. Such a period is known only by the server's report, which reaches this client's
-    // notification thread a period or more later: the frames up to eight periods of the tests'
-    // server before the report are judged disturbed too.
     bool undisturbed(long from, long to) const {
         constexpr long reach = 2048;
-        constexpr long reportDelay = 8192;
         if (oddUsed.load() == oddSteps.size()) return false;  // too many to tell
         for (std::size_t i = 0; i < oddUsed.load(); i++) {
             const long at = static_cast<long>(oddSteps[i]);
             if (at + reach >= from && at - reach <= to) return false;
-        }
-        if (xrunUsed.load() == xrunFrames.size()) return false;
-        for (std::size_t i = 0; i < xrunUsed.load(); i++) {
-            const long at = xrunFrames[i];
-            if (at + reach >= from && at - reportDelay - reach <= to) return false;
         }
         return true;
     }
@@ -218,9 +206,6 @@ class JackRecorder {
         settled = false;
         oddUsed.store(0);
         oddSteps.assign(1 << 12, 0);
-        xrunUsed.store(0);
-        xrunFrames.assign(1 << 12, 0);
-        originFrame.store(-1);
         jack_status_t status{};
         client = jack_client_open("recorder", JackNoStartServer, &status);
         if (client == nullptr) return false;
@@ -264,16 +249,13 @@ class JackRecorder {
     std::vector<std::uint64_t> oddSteps;  // frames of periods that did not follow one period on
     std::atomic<std::size_t> oddUsed{0};
     std::atomic<int> xrunCount{0};
-    std::vector<long> xrunFrames;  // this client's frame when each xrun was reported to it
-    std::atomic<std::size_t> xrunUsed{0};
-    std::atomic<long> originFrame{-1};  // the server's frame of this client's frame 0
 
     static int onProcess(jack_nframes_t n, void* self) {
         static_cast<JackRecorder*>(self)->take(n);
         return 0;
     }
     static int onXrun(void* self) {
-        static_cast<JackRecorder*>(self)->noteXrun();
+        static_cast<JackRecorder*>(self)->xrunCount.fetch_add(1);
         return 0;
     }
 
@@ -293,7 +275,6 @@ class JackRecorder {
         cycles.advance(now, n);
         if (!started) {
             origin = now;
-            originFrame.store(static_cast<long>(now));
             lastNow = now - n;
         }
         started = true;
@@ -320,18 +301,6 @@ class JackRecorder {
         }
         midiUsed.store(m);
         noteTransport();
-    }
-
-    // On the notification thread; before the first period nothing was recorded to disturb.
-    void noteXrun() {
-        xrunCount.fetch_add(1);
-        const long zero = originFrame.load();
-        const std::size_t i = xrunUsed.load();
-        if (zero < 0 || i == xrunFrames.size()) return;
-        const auto now = static_cast<jack_nframes_t>(jack_frame_time(client));
-        xrunFrames[i] =
-            static_cast<long>(static_cast<jack_nframes_t>(now - static_cast<jack_nframes_t>(zero)));
-        xrunUsed.store(i + 1);
     }
 
     void noteOddStep() {
