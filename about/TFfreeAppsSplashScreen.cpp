@@ -240,6 +240,10 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
             start = firstPaintAt;
             timedFromPaint = true;
         }
+        // The pointer's place is taken from the events just handled: the wait below may last
+        // until the next event, so a hover it rests on must not be an old one.
+        const platform::Point mouse = screenToClient(platform::Cursor::position());
+        updateHover(mouse.x, mouse.y, platform::clockMilliseconds());
         if (idleHook) idleHook();
         // The glow pulses while the link is not hovered; a hovered link holds it still, and
         // only the pointer (an event) can change that.
@@ -248,8 +252,6 @@ void TFfreeAppsSplashScreen::showAboutScreen(bool inAboutMode) {
         paintLinkGlow(now);
         if (linkHovered) start = now;
         if (!aboutMode && now - start > splashMilliseconds) break;
-        const platform::Point mouse = screenToClient(platform::Cursor::position());
-        updateHover(mouse.x, mouse.y, now);
     }
     close();
 }

@@ -91,6 +91,22 @@ TEST_F(EndToEnd, SplashShowsCentredThenClosesByItselfAndTheLightMainWindowIsCent
     EXPECT_EQ(app.readFile("settings.cfg"), settingsFile());
 }
 
+// The splash waits while the pointer rests on its link, and goes once the pointer has left.
+TEST_F(EndToEnd, APointerOnTheSplashLinkHoldsItUntilThePointerLeaves) {
+    ASSERT_TRUE(app.start(desk));
+    WindowInfo splash;
+    ASSERT_TRUE(desk.waitForWindow(kSplashWidth, kSplashHeight, 10000, &splash));
+    desk.pointTo(splash.x + 270, splash.y + 235);
+    pause(3500);
+    EXPECT_EQ(desk.windowsOfSize(kSplashWidth, kSplashHeight).size(), 1u)
+        << "the splash went while the pointer was on its link";
+    desk.pointTo(5, 5);
+    EXPECT_TRUE(desk.waitForNoWindow(kSplashWidth, kSplashHeight, 8000))
+        << "the splash stayed after the pointer left its link";
+    ASSERT_TRUE(desk.waitForWindow(kMainWidth, kMainHeight, 5000, &main));
+    quitWithEscape();
+}
+
 TEST_F(EndToEnd, SpaceStartsTheDefaultBarOnItsExactGridAndSpaceStopsIt) {
     startToMainWindow();
     desk.key("space");

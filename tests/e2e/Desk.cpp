@@ -123,6 +123,10 @@ void Desk::click(int x, int y) const {
     run("xdotool click 1");
 }
 
+void Desk::pointTo(int x, int y) const {
+    run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+}
+
 void Desk::key(const std::string& keyName) const { run("xdotool key " + keyName); }
 
 void Desk::focus(const WindowInfo& window) const {

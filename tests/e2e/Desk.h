@@ -56,6 +56,7 @@ public:
 
     // Input through the XTEST extension, as a user's hands would give it.
     void click(int x, int y) const;
+    void pointTo(int x, int y) const;
     void key(const std::string& keyName) const;
     void focus(const WindowInfo& window) const;
 
