@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -69,6 +70,17 @@ class MetronomeTest : public ::testing::Test {
         return -1;
     }
     // The click as plain double arithmetic gives it, to one step of the 16-bit scale.
+    // Each case is {BPM, beats, frames}: the bar rendered at that tempo and count has that length.
+    void expectBarLengths(const std::vector<std::array<int, 3>>& cases) {
+        for (const auto& c : cases) {
+            setBpm(c[0]);
+            m->beats = c[1];
+            ASSERT_EQ(m->bpm(), c[0]);
+            m->renderBar();
+            EXPECT_EQ(m->barLength, c[2]) << c[0] << " BPM, " << c[1] << " beats";
+        }
+    }
+
     void expectClick(int start, double hz, double gain, double envelope, int n, bool fifth) {
         for (int j = 0; j < n; j++) {
             const double s = std::sin(j * 2.0 * M_PI / m->rate * hz);
@@ -96,15 +108,10 @@ class MetronomeAt48000Test : public MetronomeTest {
 // The extended-precision product often lands a hair below a whole number; the sample it loses
 // belongs to the bar.
 TEST_F(MetronomeTest, BarLengthsFollowTheExtendedPrecisionProduct) {
-    const int cases[][3] = {{120, 4, 88200}, {240, 1, 11025}, {40, 9, 595350}, {100, 3, 79380},
-                            {42, 1, 62999},  {63, 3, 125999}, {125, 5, 105839}};
-    for (const auto& c : cases) {
-        setBpm(c[0]);
-        m->beats = c[1];
-        ASSERT_EQ(m->bpm(), c[0]);
-        m->renderBar();
-        EXPECT_EQ(m->barLength, c[2]) << c[0] << " BPM, " << c[1] << " beats";
-    }
+    const std::vector<std::array<int, 3>> cases = {
+        {120, 4, 88200}, {240, 1, 11025}, {40, 9, 595350}, {100, 3, 79380},
+        {42, 1, 62999},  {63, 3, 125999}, {125, 5, 105839}};
+    expectBarLengths(cases);
 }
 
 TEST_F(MetronomeTest, OutOfRangeValuesAreClampedWhereUsed) {
@@ -522,14 +529,10 @@ TEST_F(PracticeTest, SilentBarsAreZeroAndTheNextClickIsOnTheGrid) {
 }  // namespace
 
 TEST_F(MetronomeAt48000Test, BarLengthsAndClicksFollowTheDeviceRate) {
-    const int cases[][3] = {{120, 4, 96000}, {240, 1, 12000}, {40, 9, 648000}, {100, 3, 86400},
-                            {42, 1, 68571},  {63, 3, 137142}, {125, 5, 115199}};
-    for (const auto& c : cases) {
-        setBpm(c[0]);
-        m->beats = c[1];
-        m->renderBar();
-        EXPECT_EQ(m->barLength, c[2]) << c[0] << " BPM, " << c[1] << " beats";
-    }
+    const std::vector<std::array<int, 3>> cases = {
+        {120, 4, 96000}, {240, 1, 12000}, {40, 9, 648000}, {100, 3, 86400},
+        {42, 1, 68571},  {63, 3, 137142}, {125, 5, 115199}};
+    expectBarLengths(cases);
     setBpm(120);
     m->beats = 4;
     m->renderBar();
