@@ -11,7 +11,7 @@ fonts="fontconfig fonts-dejavu-core fonts-wine"
 tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev pulseaudio pulseaudio-utils jackd2"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
-peers="gtick libxtst6"
+peers="gtick libxtst6 linux-perf strace"
 case "$purpose" in
   run)   wanted="$build $fonts" ;;
   test)  wanted="$build $fonts $tests $package $checks" ;;
