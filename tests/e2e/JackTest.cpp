@@ -213,9 +213,17 @@ TEST_F(JackTest, ProgramLivesThroughAServerRestartAndPlaysAgainWithinTwoSeconds)
     ASSERT_TRUE(server.startWithoutProbe());
     JackRecorder recorder(8);
     int waited = 0;
-    for (; waited < 2000 && !recorder.start(); waited += 50)
+    for (; waited < 3000 && !recorder.start(); waited += 50)
         pause(50);
-    ASSERT_LT(waited, 2000) << app.readFile("output.log");
+    ASSERT_LT(waited, 3000) << app.readFile("output.log");
+    // On a loaded machine libjack now and then fails to start a new client's listener thread;
+    // the program then tries again a second later, which may end past the two seconds.
+    if (waited >= 2000) {
+        EXPECT_NE(app.readFile("output.log").find("Cannot start Jack client listener"),
+                  std::string::npos)
+            << "not back within 2 s:\n"
+            << app.readFile("output.log");
+    }
     pause(4000);
     recorder.stop();
     ASSERT_TRUE(app.alive());
