@@ -323,8 +323,8 @@ pid_t spawnLogged(std::vector<std::string> args, std::vector<std::string> env,
     return pid;
 }
 
-// Waits up to `graceMs` for the child to end, and kills it (with its process group, where it
-// leads one) if it has not, or leaves that group's remnants behind. The child is reaped.
+// Waits up to `graceMs` for the child to end and kills it if it has not; where it leads a process
+// group, the whole group is killed, whatever it left behind too. The child is reaped.
 void endWithin(pid_t child, int graceMs, bool group) {
     if (child <= 0) return;
     const pid_t target = group ? -child : child;
