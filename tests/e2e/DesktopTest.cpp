@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <unistd.h>
@@ -294,6 +295,56 @@ TEST_P(NoXDisplay, SaysInOneLineThatItNeedsX11OrXwaylandAndEndsWithStatusOne) {
 INSTANTIATE_TEST_SUITE_P(Environments, NoXDisplay,
                          ::testing::Values("", "SDL_VIDEODRIVER=wayland"));
 
+// Starts a program with a clean environment, its output in `log`; in a process group of its own
+// where `ownGroup` says, so that what it starts can be ended with it. The pid, or -1.
+pid_t spawnLogged(std::vector<std::string> args, std::vector<std::string> env,
+                  const std::string& log, bool ownGroup) {
+    std::vector<char*> envp, argv;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits up to `graceMs` for the child to end and kills it if it has not; where it leads a process
+// group, the whole group is killed, whatever it left behind too. The child is reaped.
+void endWithin(pid_t child, int graceMs, bool group) {
+    if (child <= 0) return;
+    const pid_t target = group ? -child : child;
+    for (int waited = 0; waited < graceMs; waited += 50, pause(50))
+        if (waitpid(child, nullptr, WNOHANG) == child) {
+            if (group) kill(target, SIGKILL);  // whatever it started and left behind
+            return;
+        }
+    kill(target, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
+// Ends the process group led by `leader`: SIGTERM, and SIGKILL for what is left after
+// `graceMs` (mutter may ignore SIGTERM).
+void endGroup(pid_t leader, int graceMs) {
+    if (leader <= 0) return;
+    kill(-leader, SIGTERM);
+    endWithin(leader, graceMs, true);
+}
+
 // A Wayland compositor with its Xwayland, in a runtime folder of its own; the commands that look
 // at its X windows and take its pictures.
 class XwaylandDesktop : public ::testing::Test {
@@ -315,22 +366,9 @@ class XwaylandDesktop : public ::testing::Test {
     }
 
     // Starts the compositor with a clean environment, its output in `log`.
-    bool startCompositor(std::vector<std::string> args, std::vector<std::string> env,
+    bool startCompositor(const std::vector<std::string>& args, const std::vector<std::string>& env,
                          const std::string& log) {
-        std::vector<char*> envp, argv;
-        for (std::string& entry : env)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawnp(&compositor, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            compositor = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        compositor = spawnLogged(args, env, log, false);
         return compositor > 0;
     }
 
@@ -652,6 +690,259 @@ TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     key("space");
     pause(1600);
     key("Escape");
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
+}
+
+// mutter headless as a Wayland compositor with its Xwayland, on a D-Bus session bus of the
+// test's own. Input comes through mutter's remote-desktop interface, as a remote user's does:
+// relative pointer motion (absolute motion needs a screen cast, and that PipeWire), buttons and
+// key codes, sent by a helper of ours over one bus connection. mutter takes no pictures of its
+// output without a screen cast, so the splash is looked at in its own X window: what Xwayland
+// holds for it, which is what it hands mutter to show.
+class MutterDesktop : public XwaylandDesktop {
+  protected:
+    static constexpr int kLeftButton = 0x110;  // Linux's BTN_LEFT
+    static constexpr int kShiftKey = 42, kSpaceKey = 57, kEscapeKey = 1;
+
+    void SetUp() override {
+        for (const char* tool :
+             {"mutter", "Xwayland", "dbus-daemon", "xhost", "xset", "xprop", "xwininfo", "import"})
+            if (!haveProgram(tool)) GTEST_SKIP() << tool << " is missing";
+        if (std::string(BREVANT_MUTTER_INPUT).empty())
+            GTEST_SKIP() << "the remote-desktop input helper was not built (no libdbus)";
+        ASSERT_TRUE(makeRuntime("mutter"));
+        bus = "unix:path=" + runtime + "/bus";
+        busDaemon = spawnLogged({"dbus-daemon", "--config-file=/usr/share/dbus-1/session.conf",
+                                 "--nofork", "--nopidfile", "--address=" + bus},
+                                {"PATH=/usr/bin:/bin"}, runtime + "/dbus.log", true);
+        ASSERT_GT(busDaemon, 0);
+        for (int i = 0; i < 200 && access((runtime + "/bus").c_str(), F_OK) != 0; ++i)
+            pause(50);
+        socket = "wayland-brevant19-" + std::to_string(getpid());
+        // Once Xwayland is there, root may use it without mutter's cookie, and it repeats no
+        // key: a release that comes late on a loaded machine must not make a second ESC. The
+        // command's pid is written beside the display: it lives on as the sleep mutter waits for.
+        compositor = spawnLogged(
+            {"mutter", "--wayland", "--headless", "--virtual-monitor", "1280x1024",
+             "--wayland-display=" + socket, "--", "sh", "-c",
+             "xhost +si:localuser:root >/dev/null && xset r off && cd \"$XDG_RUNTIME_DIR\" && "
+             "echo \"$DISPLAY $$\" > names.new && mv names.new names && exec sleep 100000"},
+            {"PATH=/usr/bin:/bin", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime,
+             "DBUS_SESSION_BUS_ADDRESS=" + bus, "GSETTINGS_BACKEND=memory", "NO_AT_BRIDGE=1"},
+            runtime + "/mutter.log", true);
+        ASSERT_GT(compositor, 0);
+        for (int i = 0; i < 600 && display.empty(); ++i, pause(50))
+            std::ifstream(runtime + "/names") >> display >> command;
+        ASSERT_FALSE(display.empty()) << "mutter did not start Xwayland: " << mutterLog();
+        ASSERT_TRUE(startInput());
+        // Xwayland loses the first key press of a new keyboard while it takes its keymap.
+        key(kShiftKey);
+        pause(500);
+        // Far into the top left corner: from there on the pointer's place is known.
+        ASSERT_EQ(input("move -100000 -100000"), "ok");
+        app.extraEnv = {"DBUS_SESSION_BUS_ADDRESS=" + bus};
+        app.writeFile("settings.cfg", settingsFile("0.4"));
+    }
+
+    void TearDown() override {
+        // The helper ends its session and itself at the end of its input.
+        if (toInput) std::fclose(toInput);
+        if (fromInput) std::fclose(fromInput);
+        endWithin(inputHelper, 5000, false);
+        if (app.alive()) app.sendSignal(SIGKILL);
+        // mutter ends itself, Xwayland with it, when the command it was given ends.
+        if (command > 0) kill(command, SIGTERM);
+        endWithin(compositor, 10000, true);
+        compositor = -1;
+        endGroup(busDaemon, 5000);
+        XwaylandDesktop::TearDown();
+    }
+
+    std::string mutterLog() const {
+        std::ifstream in(runtime + "/mutter.log");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    bool startInput() {
+        int in[2], out[2];
+        // Not inherited by the program started later, or the helper would never see its end.
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            posix_spawn_file_actions_addclose(&actions, fd);
+        std::string env = "DBUS_SESSION_BUS_ADDRESS=" + bus;
+        char* envp[] = {env.data(), nullptr};
+        char* argv[] = {const_cast<char*>(BREVANT_MUTTER_INPUT), nullptr};
+        if (posix_spawn(&inputHelper, argv[0], &actions, nullptr, argv, envp) != 0)
+            inputHelper = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        signal(SIGPIPE, SIG_IGN);
+        toInput = fdopen(in[1], "w");
+        fromInput = fdopen(out[0], "r");
+        return inputHelper > 0 && readInput() == "ready";
+    }
+
+    // The helper's answer: "ok", or its error; "" when none came within 40 s.
+    std::string readInput() const {
+        pollfd ready = {fileno(fromInput), POLLIN, 0};
+        char line[512] = "";
+        if (poll(&ready, 1, 40000) <= 0 || !std::fgets(line, sizeof line, fromInput)) return "";
+        std::string answer = line;
+        if (!answer.empty() && answer.back() == '\n') answer.pop_back();
+        return answer;
+    }
+
+    std::string input(const std::string& line) const {
+        std::fputs((line + "\n").c_str(), toInput);
+        std::fflush(toInput);
+        return readInput();
+    }
+
+    // The pointer goes to (x, y) in four steps, as a hand moves it.
+    void moveTo(int x, int y) {
+        for (int step = 1; step <= 4; ++step) {
+            const int toX = atX + (x - atX) * step / 4, toY = atY + (y - atY) * step / 4;
+            EXPECT_EQ(
+                input("move " + std::to_string(toX - lastX) + " " + std::to_string(toY - lastY)),
+                "ok");
+            lastX = toX;
+            lastY = toY;
+            pause(50);
+        }
+        atX = x;
+        atY = y;
+        pause(100);
+    }
+
+    void button(bool down, int ms) {
+        EXPECT_EQ(input("button " + std::to_string(kLeftButton) + (down ? " 1" : " 0")), "ok");
+        pause(ms);
+    }
+
+    void click(int x, int y) {
+        moveTo(x, y);
+        button(true, 100);
+        button(false, 300);
+    }
+
+    void key(int code) {
+        EXPECT_EQ(input("key " + std::to_string(code) + " 1"), "ok");
+        EXPECT_EQ(input("key " + std::to_string(code) + " 0"), "ok");
+        pause(300);
+    }
+
+    // The X window mutter has made active, as its id.
+    std::string activeWindow() const {
+        std::string out;
+        run("xprop -root _NET_ACTIVE_WINDOW", &out);
+        const size_t at = out.find("0x");
+        return at == std::string::npos ? "" : out.substr(at, out.find_first_of(" ,\n", at) - at);
+    }
+
+    bool waitForActive(const WindowInfo& window, int timeoutMs) const {
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100))
+            if (std::stoul(activeWindow().empty() ? "0" : activeWindow(), nullptr, 16) ==
+                std::stoul(window.id, nullptr, 16))
+                return true;
+        return false;
+    }
+
+    bool demandsAttention(const WindowInfo& window) const {
+        std::string state;
+        run("xprop -id " + window.id + " _NET_WM_STATE", &state);
+        return state.find("DEMANDS_ATTENTION") != std::string::npos;
+    }
+
+    // mutter has no picture of its output to give; the window's own content is what Xwayland
+    // holds for it. (`import -window root` fails on a rootless Xwayland.)
+    std::string screenshotCommand(const WindowInfo* part) const override {
+        if (!part) return "false";
+        return "import -window " + part->id + " -depth 8 ppm:- 2>/dev/null";
+    }
+    bool takesParts() const override { return true; }
+
+    pid_t busDaemon = -1, inputHelper = -1, command = -1;
+    std::string bus;
+    FILE* toInput = nullptr;
+    FILE* fromInput = nullptr;
+    // Where the pointer is, and where the last step of a move put it.
+    int atX = 0, atY = 0, lastX = 0, lastY = 0;
+};
+
+// One user's session on GNOME's compositor: the splash, the main window at mutter's place, a
+// drag of the title bar and a click on "+", the menu closed by a press outside it and Play
+// clicked next, the about screen closed by ESC, a dialog closed and the space bar.
+TEST_F(MutterDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
+    ASSERT_TRUE(app.startOnDisplay(display));
+    EXPECT_GE(watchSplash(), 1500);
+
+    // Xwayland's coordinates are mutter's: the pointer's moves from the corner reach the window
+    // at its X origin only if that is where mutter shows it.
+    WindowInfo main;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 15000, main)) << app.readFile("output.log");
+    EXPECT_TRUE(waitForActive(main, 5000));
+    pause(400);
+    moveTo(main.x + 200, main.y + 15);
+    // mutter starts the move when the program asks for it, after the press has reached it.
+    button(true, 500);
+    moveTo(main.x + 260, main.y + 55);
+    button(false, 400);
+    WindowInfo moved;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
+    EXPECT_EQ(moved.x, main.x + 60);
+    EXPECT_EQ(moved.y, main.y + 40);
+    click(moved.x + 241, moved.y + 125);  // "+"
+
+    click(moved.x + 19, moved.y + 13);  // the grip
+    WindowInfo menu;
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    EXPECT_EQ(menu.x, moved.x + 10);
+    pause(300);
+    // A press outside the menu, on the window's title bar. (A press on mutter's empty desktop
+    // reaches no X program and leaves the focus where it was: nothing tells the program of it.)
+    click(moved.x + 200, moved.y + 15);
+    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
+    click(moved.x + 300, moved.y + 262);  // Play
+    pause(1600);
+    click(moved.x + 300, moved.y + 262);  // and stop again
+    pause(400);
+    ClickTrack before;
+    ASSERT_TRUE(before.load(app.audioPath()));
+    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    // The about screen the user opens takes the keys: ESC closes it and does not end the program.
+    click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    click(menu.x + 40, menu.y + 5 * 20 + 10);  // "About..."
+    WindowInfo about;
+    ASSERT_TRUE(waitForWindow(kSplashWidth, kSplashHeight, 5000, about));
+    EXPECT_TRUE(waitForActive(about, 5000)) << "the about screen did not get the focus";
+    EXPECT_FALSE(demandsAttention(about));
+    key(kEscapeKey);
+    EXPECT_TRUE(waitForNoWindow(kSplashWidth, kSplashHeight, 5000));
+    pause(400);
+    ASSERT_TRUE(app.alive()) << "ESC meant for the about screen ended the program";
+
+    click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
+    WindowInfo dialog;
+    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
+    pause(400);
+    key(kEscapeKey);
+    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
+    EXPECT_TRUE(waitForActive(main, 5000)) << "the main window did not get the focus back";
+    EXPECT_FALSE(demandsAttention(main));
+    key(kSpaceKey);
+    pause(1600);
+    key(kEscapeKey);
     expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
 }
 
