@@ -1,6 +1,7 @@
 // Starts the program from a throw-away copy of its folder, so settings and sound stay private.
 #include "AppRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -85,6 +86,12 @@ bool AppRun::spawn(const std::string& display, const std::vector<std::string>& s
     };
     env.insert(env.end(), soundEnvironment.begin(), soundEnvironment.end());
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    // Without a session bus named, libdbus (through SDL) would start one of its own for the
+    // program, which outlives the test; a test that wants a bus names its own.
+    const bool busNamed = std::any_of(env.begin(), env.end(), [](const std::string& entry) {
+        return entry.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) == 0;
+    });
+    if (!busNamed) env.push_back("DBUS_SESSION_BUS_ADDRESS=disabled:");
     std::vector<char*> envp;
     for (std::string& entry : env)
         envp.push_back(entry.data());
