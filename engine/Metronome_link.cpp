@@ -106,7 +106,8 @@ void Metronome_link::shareStartStop(std::int64_t now) {
 
 // One pair of clocks: an output frame and the host time it is heard at. A device with timing
 // reports of its own gives them, exact but for a report that came late (its time is then too
-// late, never too early): of the pairs in a slot the earliest is kept. Otherwise the frame heard
+// late) and the first after the stream starts (see addPair): of the pairs in a slot the earliest
+// is kept. Otherwise the frame heard
 // now is the mixed frames less the output's latency, the host clock read on both sides of it,
 // and a pair taken across a pause is dropped.
 void Metronome_link::pair(std::int64_t now) {
@@ -144,12 +145,22 @@ void Metronome_link::addPair(double at, double sample, bool earliest) {
     // the line in use and is left out, unless the pairs stay there for a whole second; then
     // the output has truly moved, and the fit starts again from them. A timing report is exact
     // unless it came late, so one that is off by a little already is left out the same way.
+    //
+    // The first report after the stream starts can also lie early (by up to 2 ms in a test
+    // server, against every report after it), and a line resting on it would leave out all the
+    // right ones. A line that its reports contradict more often than they bear it out is given
+    // up at once: the fit starts again from the report at hand (a late one in turn gives way to
+    // the next right one, which lies early of it).
     if (std::abs(sample - originOf(at)) > (earliest ? lateMicros : outlierMicros)) {
         if (outlierSince == 0.0) outlierSince = at;
-        if (at - outlierSince < 1e6) return;
+        rejected++;
+        const bool outvoted = earliest && rejected > taken + 2;
+        if (at - outlierSince < 1e6 && !outvoted) return;
         restartFit(at, sample, slot);
     }
     outlierSince = 0.0;
+    taken++;
+    lastTakenAt = at;
     for (; newestSlot < slot; newestSlot++) {
         const std::int64_t i = (newestSlot + 1) % slots;
         slotX[i] = slotY[i] = slotYY[i] = slotCount[i] = 0;
@@ -171,6 +182,8 @@ void Metronome_link::restartFit(double at, double value, std::int64_t slot) {
     originAt = at;
     drift = 0.0;
     outlierSince = 0.0;
+    rejected = 0;
+    taken = 0;
     firstPairAt = at;
     firstValue = value;
     newestSlot = slot;
@@ -273,7 +286,7 @@ int Metronome_link::beatStart(int index) const {
 }
 
 bool Metronome_link::settled() const {
-    return paired && lastPairAt - firstPairAt >= settleMicros;
+    return paired && lastTakenAt - firstPairAt >= settleMicros;
 }
 
 bool Metronome_link::following() const {

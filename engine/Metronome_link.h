@@ -129,6 +129,11 @@ class Metronome_link {
     double outlierSince = 0.0;
     double firstPairAt = 0.0;
     double lastPairAt = 0.0;
+    // The fit counts as settled once the pairs it took span a second: pairs left out as off
+    // its line do not make a line settled that they contradict.
+    double lastTakenAt = 0.0;
+    int taken = 0;     // pairs the fit took since it started
+    int rejected = 0;  // pairs it left out as off its line meanwhile
     std::uint64_t lastReport = 0;
     bool reports = false;  // the pairs come from the device's timing reports
     int quietFrom[10] = {};

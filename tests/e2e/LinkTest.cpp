@@ -442,7 +442,7 @@ TEST_F(LinkTest, StartsAndStopsWithThePeerFollowsAbsurdTemposAndPlaysOnAlone) {
     int at120 = 0, intervals = 0;
     for (std::size_t i = restart + 1; i < onsets.size(); ++i) {
         const bool exact = near(onsets[i] - onsets[i - 1], 22050.0);
-        EXPECT_TRUE(exact || ranDry) << "interval " << i;
+        EXPECT_TRUE(exact || ranDry) << "interval " << i << ": " << onsets[i] - onsets[i - 1];
         at120 += exact;
         intervals++;
     }

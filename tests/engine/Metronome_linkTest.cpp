@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../support/PrivateNetwork.h"
@@ -52,9 +54,7 @@ class LinkedMetronome : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(network.ready()) << "cannot make a network namespace (root is needed)";
         ASSERT_TRUE(network.enter());
-        ASSERT_TRUE(audio.init(nullptr, 1,
-                               std::make_unique<platform::OfflineSoundDevice>(
-                                   platform::OfflineSoundDevice::noFault, run.rate)));
+        ASSERT_TRUE(audio.init(nullptr, 1, makeDevice()));
         rate = run.rate;
         ppm = run.ppm;
         char pattern[] = "/tmp/brevant-link21-XXXXXX";
@@ -62,6 +62,10 @@ class LinkedMetronome : public ::testing::Test {
         m = std::make_unique<Metronome>(audio, SettingsPlace::only(folder + "/settings.cfg"));
         m->volume = 1.0;
         startHost = static_cast<double>(m->linked.session.hostMicros());
+    }
+    virtual std::unique_ptr<platform::SoundDevice> makeDevice() {
+        return std::make_unique<platform::OfflineSoundDevice>(platform::OfflineSoundDevice::noFault,
+                                                              run.rate);
     }
     void TearDown() override {
         m.reset();
@@ -214,5 +218,60 @@ TEST_F(LinkedMetronome, SilentBarsFallOnTheSessionsBars) {
     for (std::size_t bar = 0; bar < clicksInBar.size(); bar++)
         EXPECT_EQ(clicksInBar[bar], bar % 3 == 2 ? 0 : 4) << "bar " << bar;
 }
+
+}  // namespace
+
+namespace {
+
+// An offline output that reports, as a sound server does, which frame was heard when: every
+// report exact but the first after the start, which lies `firstMicros` off (early when
+// negative), and every fourth, which came 2 ms late.
+class ReportingDevice : public platform::OfflineSoundDevice {
+  public:
+    ReportingDevice(std::function<double(std::int64_t)> hostOf, double firstMicros)
+        : hostOf(std::move(hostOf)), firstMicros(firstMicros) {}
+    bool heardClock(platform::HeardClock& out) override {
+        const auto frame = static_cast<std::int64_t>(framesMixed());
+        if (frame == 0) return false;
+        const double error = serial == 0 ? firstMicros : serial % 4 == 3 ? 2000.0 : 0.0;
+        out.frame = static_cast<double>(frame);
+        out.hostMicros = std::llround(hostOf(frame) + error);
+        out.serial = ++serial;
+        return true;
+    }
+
+  private:
+    std::function<double(std::int64_t)> hostOf;
+    double firstMicros;
+    std::uint64_t serial = 0;
+};
+
+class ReportedClock : public LinkedMetronome, public ::testing::WithParamInterface<double> {
+  protected:
+    std::unique_ptr<platform::SoundDevice> makeDevice() override {
+        return std::make_unique<ReportingDevice>([this](std::int64_t f) { return hostOf(f); },
+                                                 GetParam());
+    }
+};
+
+// A first report off by milliseconds either way, and late ones now and then, leave every click
+// within a sample of its exact time and every interval the exact beat: the placement never
+// rests on the first report against all that follow it.
+TEST_P(ReportedClock, AFirstReportOffEitherWayLeavesEveryClickOnTheGrid) {
+    startAt(100);
+    play(20);
+    m->linked.session.capture();
+    ASSERT_GT(onsets.size(), 30u);
+    EXPECT_EQ(onsets.front(), 0);
+    for (std::size_t i = 0; i < onsets.size(); i++) {
+        const double beat =
+            m->linked.session.beatAt(static_cast<std::int64_t>(hostOf(onsets[i])), 4);
+        ASSERT_LT(std::abs(beat - std::round(beat)) * 26460.0, 1.0) << "click " << i;
+        if (i == 0) continue;
+        ASSERT_NEAR(onsets[i] - onsets[i - 1], 26460, 1) << "interval " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EarlyAndLate, ReportedClock, ::testing::Values(-3000.0, -12000.0, 2500.0));
 
 }  // namespace
