@@ -126,10 +126,20 @@ const char* const keysText =
     "  0 to 9                beats per bar (0: no accent)\n"
     "  ENTER                 tap the tempo\n"
     "  S                     subdivision: 1 to 6 pulses a beat, round and round\n"
+    "  L                     Link on or off\n"
     "  ESC                   quit\n"
     "The grip at the left of the title bar opens the menu; \"Practice...\" there sets\n"
     "the subdivision, a tempo trainer and silent bars. A click on a beat's marker on\n"
     "the dial cycles its level: accent, normal, soft, silent.\n";
+
+// What Link does, and that it is off until asked for.
+const char* const linkText =
+    "Link (off by default; the L key or the menu's Link entry) joins the Ableton\n"
+    "Link session of the local network: Brevant then plays the session's tempo,\n"
+    "exactly, with its bar starts on the session's bars (the quantum is the beats\n"
+    "per bar), and starts and stops with the peers that share start and stop. Its\n"
+    "own tempo changes and its Play go to the session. The menu entry shows the\n"
+    "number of peers. The choice is kept in the settings as link.\n";
 
 // How the display scale is chosen; the window layer makes the choice.
 const char* const scaleText =
@@ -247,7 +257,8 @@ std::string helpText() {
         "Options:\n";
     for (const CommandLineOption& option : programOptions())
         text += optionColumn(option) + option.help + "\n";
-    return text + "\n" + scaleText + "\n" + soundText + "\n" + keysText + "\n" + placesText();
+    return text + "\n" + scaleText + "\n" + soundText + "\n" + keysText + "\n" + linkText + "\n" +
+           placesText();
 }
 
 std::string usageHint() {

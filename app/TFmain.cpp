@@ -110,6 +110,9 @@ void TFmain::loopPass() {
     }
     if (practice && practice->finished()) practice.reset();
     if (practice) practice->refresh();
+    // The session may have moved the tempo or started or stopped: the controls show it now.
+    if (metronome.linked.takeTempoMoved()) module.mainContainer.refreshBound(&metronome.tempo);
+    if (metronome.linked.takeRunningMoved()) module.mainContainer.refreshBound(&metronome.running);
     module.dial.paint(false);
     ShadeUI& container = module.mainContainer;
     if (container.minimizeRequested) {
@@ -211,6 +214,7 @@ void TFmain::FormKeyDown(int key, platform::ShiftState) {
     if (key >= vk::numpad0 && key <= vk::numpad0 + 9) setBeats(key - vk::numpad0);
     if (key == vk::enter) tap();
     if (key == vk::letterA + ('S' - 'A')) stepSubdivision();
+    if (key == vk::letterA + ('L' - 'A')) toggleLink();
     if (key == vk::escape) close();
 }
 
@@ -244,6 +248,12 @@ void TFmain::toggleRunning() {
     m.running = !m.running;
     module.mainContainer.refreshBound(&m.running);
     m.restart();
+}
+
+// The session is joined or left by the metronome's next pass.
+void TFmain::toggleLink() {
+    Metronome& m = module.metronome;
+    m.link = !m.link;
 }
 
 void TFmain::stepTempo(bool up) {
@@ -380,6 +390,7 @@ Llist<AnsiString> TFmain::menuItems() const {
     items.add("Specifications...");
     items.add("About...");
     items.add("More Apps at " + webHost() + "...");
+    items.add(AnsiString(m.link ? "-#" : "-") + m.linked.menuText());
     items.add("-Exit");
     return items;
 }
@@ -430,7 +441,8 @@ void TFmain::runMenuCommand(int index) {
             if (FfreeAppsSplashScreen) FfreeAppsSplashScreen->showAboutScreen(true);
             break;
         case 7: c.openWebPage(""); break;
-        case 8: c.closeRequested = true; break;
+        case 8: toggleLink(); break;
+        case 9: c.closeRequested = true; break;
         default: break;
     }
 }

@@ -46,6 +46,8 @@ class TFmain : public platform::Form {
     // Cycles the level of the beat whose dial marker lies under (x, y); false when none does.
     bool cycleLevelAt(int x, int y);
     void toggleRunning();
+    // Joins or leaves the local network's Link session.
+    void toggleLink();
     void changeHandler();
     void menuHandler();
     void runMenuCommand(int index);

@@ -206,6 +206,12 @@ int AudioEngine::outputLatency() {
     return state.initialized ? state.device->latencyFrames() : 0;
 }
 
+bool AudioEngine::heardClock(platform::HeardClock& out) {
+    if (!state.initialized) return false;
+    Lock lock(*this);
+    return state.device->heardClock(out);
+}
+
 void AudioEngine::service() {
     if (!state.initialized) return;
     state.device->service();

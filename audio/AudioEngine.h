@@ -10,6 +10,7 @@
 namespace platform {
 class SoundDevice;
 struct SoundTransport;
+struct HeardClock;
 }  // namespace platform
 
 // Opens the output device, turns blocks of 16-bit mono samples into sounds, plays them with
@@ -76,6 +77,8 @@ class AudioEngine {
     // Read them under one Lock so that they belong together.
     std::uint64_t mixedFrames();
     int outputLatency();
+    // The device's newest reading of its clock against the host's; false when it has none.
+    bool heardClock(platform::HeardClock& out);
     // The device's upkeep between two passes of the main loop: reopening a lost output, and
     // passing its messages to the program log and to standard error.
     void service();

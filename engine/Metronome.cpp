@@ -111,6 +111,7 @@ void Metronome::setDefaults() {
     muteBars = 1;
     midiClock = true;
     followTransport = false;
+    link = false;
 }
 
 void Metronome::exchange() {
@@ -135,6 +136,7 @@ void Metronome::exchange() {
     exchangeInt("muteBars", muteBars);
     exchangeBool("midiClock", midiClock);
     exchangeBool("followTransport", followTransport);
+    exchangeBool("link", link);
 }
 
 void Metronome::loadSettings() {
@@ -261,6 +263,10 @@ double Metronome::gain() const {
 // The bar length is computed in extended precision, one rounding per operation, and only the
 // end result is truncated; the product often lands a hair below a whole number, and the sample
 // it loses is part of the bar's expected length.
+//
+// In a Link session the tempo is a real number: each beat starts at its nearest sample, and the
+// bar holds two samples more than the exact length, so that the session's grid (which moves the
+// cursor) always reaches the next bar start before the loop would.
 void Metronome::renderBar() {
     rate = audio.sampleRate();
     beats = clampInt(beats, 0, 9);
@@ -268,6 +274,7 @@ void Metronome::renderBar() {
     long double length = 60.0L / static_cast<long double>(bpm());
     length = length * static_cast<long double>(barBeats);
     length = length * static_cast<long double>(rate);
+    if (linked.barBpm() > 0.0) length = std::ceil(barBeats * 60.0L * rate / linked.barBpm()) + 2;
     barLength = static_cast<int>(std::clamp(std::trunc(length), 1.0L, (long double)MaxBarLength));
 
     barPulses = pulsesPerBeat();
@@ -278,9 +285,27 @@ void Metronome::renderBar() {
         std::memset(floatBar, 0, sizeof(floatBar[0]) * barLength);
     const int pulses = barSilent ? 0 : barBeats * barPulses;
     for (int p = 0; p < pulses; p++)
-        renderPulse(pulseStart(barLength, p, pulses), pulseStart(barLength, p + 1, pulses),
-                    pulseLevel(p));
+        renderPulse(pulseEdge(p, pulses), pulseEnd(p, pulses), pulseLevel(p));
     if (sound < 2) toPcm();
+    if (linked.barBpm() > 0.0) linked.measureQuiet();
+}
+
+// Where pulse `pulse` of the bar's `pulses` starts. On a Link session's exact tempo each beat
+// starts on the sample nearest its exact time, and a pulse between beats on the one nearest its
+// time from its beat, so that no fraction adds up over the bar.
+int Metronome::pulseEdge(int pulse, int pulses) const {
+    if (linked.barBpm() <= 0.0) return pulseStart(barLength, pulse, pulses);
+    return linked.pulseStart(pulse, barPulses);
+}
+
+// Where pulse `pulse` must have fallen silent. On a session's grid the last pulse of a beat
+// leaves the beat's end quiet, for the cursor to be moved there onto the grid without cutting a
+// click: 20 ms, or half the pulse when that is shorter.
+int Metronome::pulseEnd(int pulse, int pulses) const {
+    const int end = pulseEdge(pulse + 1, pulses);
+    if (linked.barBpm() <= 0.0 || (pulse + 1) % barPulses != 0) return end;
+    const int start = pulseEdge(pulse, pulses);
+    return std::max(start + (end - start) / 2, end - rate / 50);
 }
 
 // A beat's own pulse has the beat's level; every pulse between beats sounds soft, whatever
@@ -388,13 +413,14 @@ void Metronome::restart() {
     audio.loadSound(pcmBar, barLength, 1);
     // Under the lock nothing is mixed between the two calls but the bar itself, from its top (an
     // output may take its first frames at once).
+    linked.started();
     AudioEngine::Lock lock(audio);
     startFrame = audio.mixedFrames();
     segmentStart = static_cast<std::int64_t>(startFrame);
     segmentBar = 0;
     trainerCounting = false;
     alignToTransport();
-    audio.playSound(0, gain(), 0.0, 1.0, true);
+    audio.playSound(0, linked.muted() ? 0.0 : gain(), 0.0, 1.0, true);
     markClock(0);
 }
 
@@ -402,7 +428,7 @@ void Metronome::restart() {
 // frames the master's bar is in already.
 void Metronome::alignToTransport() {
     platform::SoundTransport t;
-    if (!followTransport || !audio.transport(t) || !t.hasBarBeat || !t.rolling) return;
+    if (!followTransport || link || !audio.transport(t) || !t.hasBarBeat || !t.rolling) return;
     const std::int64_t since = static_cast<std::int64_t>(startFrame) - t.barStartFrame;
     const std::int64_t position = ((since % barLength) + barLength) % barLength;
     audio.setPlayPosition(0, 2u * static_cast<std::uint32_t>(position));
@@ -410,7 +436,7 @@ void Metronome::alignToTransport() {
 
 bool Metronome::syncToTransport() {
     platform::SoundTransport t;
-    if (!followTransport || !audio.transport(t)) return false;
+    if (!followTransport || link || !audio.transport(t)) return false;
     bool changed = false;
     if (t.hasBarBeat) {
         const int wantedBpm = clampInt(static_cast<int>(std::lround(t.beatsPerMinute)), 40, 240);
@@ -432,10 +458,16 @@ void Metronome::markClock(int sound) {
 }
 
 void Metronome::tick() {
+    tickAt(-1);
+}
+
+void Metronome::tickAt(std::int64_t hostMicros) {
     audio.service();
+    linked.follow(hostMicros);
     takeQueuedBar();
     rebuildIfRequested();
     switchIfPending();
+    linked.align();
     queueNextBar();
 }
 
@@ -452,6 +484,9 @@ void Metronome::queueNextBar() {
     if (!running || pending || rebuild || queued) return;
     if (!trainer) trainerCounting = false;
     if (!trainer && !silentBars && !barSilent) return;
+    // On a session's grid the sounding bar must first have reached its place: its end is then
+    // the session's next bar start.
+    if (linked.following() && (linked.muted() || !linked.atBarEnd())) return;
     const std::int64_t next = barAt(static_cast<std::int64_t>(audio.mixedFrames())) + 1;
     if (trainer && !trainerCounting) {
         stepBar = next - 1;
@@ -460,6 +495,14 @@ void Metronome::queueNextBar() {
     double newTempo = tempo;
     if (trainer && next - stepBar >= clampInt(trainerBars, 1, 64))
         newTempo = (trainerNext(bpm()) - 40) / 200.0;
+    // In a session the trainer moves the session's tempo from the next bar start on; the bar of
+    // that tempo follows the session as any other peer's change does.
+    if (newTempo != tempo && linked.following()) {
+        tempo = newTempo;
+        linked.stepTempoAtBarEnd(bpm());
+        stepBar = next;
+        tempoStepped = true;
+    }
     const bool silent = silentAt(next);
     if (newTempo == tempo && silent == barSilent) return;
     queueBar(next, newTempo, silent);
@@ -553,12 +596,16 @@ void Metronome::switchIfPending() {
             oldBarLength;
     const double f = std::fmod(p, 1.0);
     if (f < 0.5 || f > 0.75) return;
-    const std::uint32_t sample = mappedSample(mappedPosition(p));
+    // On a session's grid the new bar starts where the session is now, once that is quiet.
+    const std::int64_t placed = linked.switchPosition();
+    if (placed == -2) return;
+    const std::uint32_t sample =
+        placed >= 0 ? static_cast<std::uint32_t>(placed) : mappedSample(mappedPosition(p));
     const auto now = static_cast<std::int64_t>(audio.mixedFrames());
     const std::int64_t bar = barAt(now);
     audio.playSound(1, 0.0, 0.0, 1.0, true);
     audio.setPlayPosition(1, 2u * sample);
-    audio.setSoundVolume(1, gain());
+    audio.setSoundVolume(1, linked.muted() ? 0.0 : gain());
     markClock(1);
     audio.releaseSound(0);
     pending = false;
@@ -573,7 +620,7 @@ void Metronome::switchIfPending() {
 // short of the window: the next wait is then a millisecond, until the request has come.
 std::uint32_t Metronome::msUntilTickWork() {
     if (rebuild && !pending) return 0;
-    if (!pending) return UINT32_MAX;
+    if (!pending) return linked.msUntilWork();
     // Without a bar to read a position from, no window ever opens (switchIfPending agrees).
     if (oldBarLength < 1 || oldBarBeats < 1) return UINT32_MAX;
     double p = 0.0;
@@ -586,7 +633,8 @@ std::uint32_t Metronome::msUntilTickWork() {
     if (f >= 0.5 && f <= 0.75) return 0;
     const double beatsToGo = f < 0.5 ? 0.5 - f : 1.5 - f;
     const double ms = beatsToGo * oldBarLength / oldBarBeats * 1000.0 / rate;
-    return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(ms)));
+    return std::min(linked.msUntilWork(),
+                    std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(ms))));
 }
 
 // The position in the new bar: the same beat when it still exists; one beat earlier when the
@@ -616,6 +664,7 @@ double Metronome::beatPosition() {
     const int beatsNow = pending || queued ? oldBarBeats : barBeats;
     const int lengthNow = pending || queued ? oldBarLength : barLength;
     if (lengthNow < 1) return 0.0;
+    if (linked.muted()) return -1.0;
     AudioEngine::Lock lock(audio);
     const std::uint64_t sinceStart = audio.mixedFrames() - startFrame;
     if (sinceStart < static_cast<std::uint64_t>(audio.outputLatency())) return -1.0;

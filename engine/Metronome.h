@@ -6,6 +6,7 @@
 
 #include "base/AnsiString.h"
 #include "base/Llist.h"
+#include "engine/Metronome_link.h"
 #include "engine/SettingsPlace.h"
 #include "engine/TextStream.h"
 
@@ -80,6 +81,8 @@ class Metronome : public TextStream {
         "3/32/322/3222/32222/322222/3222222/32222222/322222222";
     bool midiClock;        // the device's clock output (JACK's MIDI clock) follows the bar
     bool followTransport;  // start, stop, tempo and bar follow the device's transport (JACK's)
+    bool link;             // play in the local network's Link session
+    Metronome_link linked{*this};
 
     // Reads the settings from their standard place.
     explicit Metronome(AudioEngine& audio);
@@ -106,11 +109,15 @@ class Metronome : public TextStream {
 
     // Applies `running`: stops everything, and when running starts a fresh bar at its top.
     void restart();
-    // One pass of the main loop: renders a requested bar, switches a pending one in.
+    // One pass of the main loop: follows a Link session, renders a requested bar, switches a
+    // pending one in.
     void tick();
     // With followTransport: starts and stops with the device's transport, and takes a timebase
-    // master's tempo and beats per bar. True when running, tempo or beats changed.
+    // master's tempo and beats per bar (not while Link is on: the session leads). True when
+    // running, tempo or beats changed.
     bool syncToTransport();
+    // The same at a given host time of the session's clock (tests simulate the clock).
+    void tickAt(std::int64_t hostMicros);
     void rebuildIfRequested();
     void switchIfPending();
     // Milliseconds until tick() has work: 0 for a requested bar that can be rendered now, the
@@ -163,6 +170,7 @@ class Metronome : public TextStream {
     bool heardBarSilent();
 
   private:
+    friend class Metronome_link;
     AudioEngine& audio;
     AnsiString seedPath;
     bool writable = true;
@@ -184,6 +192,8 @@ class Metronome : public TextStream {
 
     bool readSettingsFile(const AnsiString& file);
     int pulseLevel(int pulse) const;
+    int pulseEdge(int pulse, int pulses) const;
+    int pulseEnd(int pulse, int pulses) const;
     void renderPulse(int start, int end, int level);
     void renderSampleBeat(int start, int maxBytes, bool accented, bool soft);
     void renderSynthBeat(int start, int end, bool accented, bool soft);

@@ -5,6 +5,7 @@
 #include <pulse/pulseaudio.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,12 @@ constexpr int realtimePriority = 4;
 
 int framesOfUsec(pa_usec_t usec) {
     return static_cast<int>(usec * SoundDevice::sampleRate / 1000000u);
+}
+
+std::int64_t microsOf(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 void dropOperation(pa_operation* operation) {
@@ -124,6 +131,14 @@ int PulseSoundDevice::latencyFrames() {
     const int frames = lastLatency;
     unlock();
     return frames;
+}
+
+bool PulseSoundDevice::heardClock(HeardClock& out) {
+    lock();
+    clockWanted = true;
+    out = lastHeard;
+    unlock();
+    return out.serial != 0;
 }
 
 unsigned PulseSoundDevice::underruns() {
@@ -254,6 +269,7 @@ bool PulseSoundDevice::openStream() {
     pa_stream_set_write_callback(stream, &PulseSoundDevice::onWrite, this);
     pa_stream_set_underflow_callback(stream, &PulseSoundDevice::onUnderflow, this);
     pa_stream_set_moved_callback(stream, &PulseSoundDevice::onMoved, this);
+    pa_stream_set_latency_update_callback(stream, &PulseSoundDevice::onTimingUpdate, this);
     const pa_buffer_attr attr = bufferAttributes();
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
@@ -270,6 +286,8 @@ void PulseSoundDevice::dropStream() {
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
     pa_stream_set_moved_callback(stream, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
+    timingAsked = false;
     pa_stream_disconnect(stream);
     pa_stream_unref(stream);
     stream = nullptr;
@@ -325,6 +343,22 @@ void PulseSoundDevice::fill(std::size_t bytes) {
         idleFrames = anyPlaying() ? 0 : idleFrames + frames;
     }
     if (idleFrames > 2 * bufferFrames && !wantCorked) applyCork(true, false);
+    askForTiming();
+}
+
+// The library asks for the server's timing on its own only every second or so once the stream
+// runs; once someone reads the clock, it is asked for with each request of the server's.
+void PulseSoundDevice::askForTiming() {
+    if (!clockWanted || timingAsked || wantCorked) return;
+    pa_operation* asked =
+        pa_stream_update_timing_info(stream, &PulseSoundDevice::onTimingAnswered, this);
+    if (asked == nullptr) return;
+    timingAsked = true;
+    pa_operation_unref(asked);
+}
+
+void PulseSoundDevice::onTimingAnswered(pa_stream* /*stream*/, int /*success*/, void* self) {
+    static_cast<PulseSoundDevice*>(self)->timingAsked = false;
 }
 
 void PulseSoundDevice::applyCork(bool cork, bool flush) {
@@ -507,6 +541,30 @@ void PulseSoundDevice::onUnderflow(pa_stream* /*stream*/, void* self) {
     if ((count & (count - 1)) == 0)
         device->note("sound buffer ran dry (%u times so far; %.2f s of output mixed)", count,
                      static_cast<double>(device->framesMixed()) / sampleRate);
+}
+
+// The server's raw report, without the library's interpolation: when it was made (the server
+// reads the wall clock right after its output thread answered), how far the server had read
+// into the stream, and how much of that its output still held. Taken together with what we
+// have written and mixed, it says which mixed frame was heard then. The report's time can only
+// come late (the server's thread was held up after its output answered), never early. A report
+// from a stream that is not playing (corked), that has run dry, or after a flush says nothing.
+void PulseSoundDevice::onTimingUpdate(pa_stream* stream, void* self) {
+    auto* device = static_cast<PulseSoundDevice*>(self);
+    const pa_timing_info* info = pa_stream_get_timing_info(stream);
+    if (device->stream != stream || device->wantCorked || info == nullptr) return;
+    if (!info->synchronized_clocks || info->write_index_corrupt || info->read_index_corrupt ||
+        info->playing == 0 || info->write_index < info->read_index)
+        return;
+    const double frameBytes = 2.0 * device->streamChannels;
+    const double queued = static_cast<double>(info->write_index - info->read_index) / frameBytes;
+    const double inOutput = static_cast<double>(info->sink_usec) * sampleRate / 1e6;
+    const std::int64_t wallMicros =
+        static_cast<std::int64_t>(info->timestamp.tv_sec) * 1000000 + info->timestamp.tv_usec;
+    const std::int64_t wallToRaw = microsOf(CLOCK_REALTIME) - microsOf(CLOCK_MONOTONIC_RAW);
+    device->lastHeard.frame = static_cast<double>(device->framesMixed()) - queued - inOutput;
+    device->lastHeard.hostMicros = wallMicros - wallToRaw;
+    device->lastHeard.serial++;
 }
 
 void PulseSoundDevice::onMoved(pa_stream* stream, void* self) {

@@ -27,7 +27,8 @@ namespace platform {
 // a new bar is switched in at 240 BPM, and the dial follows the heard position, so the longer
 // buffer only delays the first click after Play. When it runs dry all the same the
 // buffer grows, up to 200 ms. The server's own latency figure, interpolated between its timing
-// reports, tells which mixed frame is being heard.
+// reports, tells which mixed frame is being heard; the reports themselves, asked for with each
+// request once the clock is read, tell exactly which frame was heard when.
 //
 // While no buffer plays the stream is corked and emptied, so the server does no work for it.
 // A lost server (restarted, crashed) or a lost stream (its output removed) is looked after on
@@ -59,6 +60,7 @@ class PulseSoundDevice : public SoundDevice {
     void unlock() override;
 
     int latencyFrames() override;
+    bool heardClock(HeardClock& out) override;
 
     // What the device knows of itself, for tests and measurements; each takes the lock.
     unsigned underruns();
@@ -88,6 +90,9 @@ class PulseSoundDevice : public SoundDevice {
     int lastLatency = 0;
     int idleFrames = 0;  // frames mixed since the last buffer stopped playing by itself
     unsigned underrunCount = 0;
+    HeardClock lastHeard;
+    bool timingAsked = false;
+    bool clockWanted = false;
     bool wantCorked = true;
     bool lost = false;  // the server or stream went away; cleared when it plays again
     bool realtimeTried = false;
@@ -106,6 +111,7 @@ class PulseSoundDevice : public SoundDevice {
     bool contextFailed();
     bool streamFailed();
     void fill(std::size_t bytes);
+    void askForTiming();
     void applyCork(bool cork, bool flush);
     void uncork();
     void activityChanged() override;
@@ -119,6 +125,8 @@ class PulseSoundDevice : public SoundDevice {
     static void onStreamState(pa_stream* stream, void* self);
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
     static void onUnderflow(pa_stream* stream, void* self);
+    static void onTimingUpdate(pa_stream* stream, void* self);
+    static void onTimingAnswered(pa_stream* stream, int success, void* self);
     static void onMoved(pa_stream* stream, void* self);
     static void onBufferGrown(pa_stream* stream, int success, void* self);
     static void onSupervisor(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,

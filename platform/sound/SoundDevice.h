@@ -24,6 +24,16 @@ struct SoundTransport {
     std::int64_t barStartFrame = 0;
 };
 
+// One reading of the output's sample clock against the computer's: output frame `frame` (as
+// framesMixed counts them, with a fraction) was heard at `hostMicros`, microseconds of the
+// system's raw monotonic clock (CLOCK_MONOTONIC_RAW, the host clock of network sessions).
+// `serial` grows by one with each new reading.
+struct HeardClock {
+    double frame = 0.0;
+    std::int64_t hostMicros = 0;
+    std::uint64_t serial = 0;
+};
+
 // The device's operations come in the order a program opens sound: create the interface, set the
 // cooperative level, create the primary buffer (the output), set its format, then create sound
 // buffers. The output runs from the moment its format is set. The derived devices decide where
@@ -92,6 +102,10 @@ class SoundDevice {
     // output later. 0 where nobody listens (offline, SDL's disk and dummy drivers). Call it with
     // the lock held, so that it matches framesMixed().
     virtual int latencyFrames() { return 0; }
+    // The newest reading of the output's clock taken from the output's own timing reports, which
+    // are exact where latencyFrames() is an estimate between them; false for a device without
+    // such reports. Call it with the lock held.
+    virtual bool heardClock(HeardClock& /*out*/) { return false; }
     // Output frames mixed since the device was made; it grows only while the output runs.
     std::uint64_t framesMixed() const { return mixedFrames; }
 

@@ -97,8 +97,10 @@ bool AppRun::spawn(const std::string& display, const std::vector<std::string>& s
         envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::string exe = folder_ + "/brevant";
-    std::vector<std::string> args = arguments;
-    std::vector<char*> argv = {exe.data()};
+    std::vector<std::string> args = launcher;
+    args.push_back(exe);
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -107,7 +109,7 @@ bool AppRun::spawn(const std::string& display, const std::vector<std::string>& s
     std::string log = folder_ + "/output.log";
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    int failed = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     status_ = -2;  // a run before this one ended with its own status
     if (failed) pid_ = -1;
@@ -144,7 +146,7 @@ std::string settingsFile(const std::string& tempo, const std::string& beats, int
            "\r\nsubdivision=1\r\n"
            "accents=3/32/322/3222/32222/322222/3222222/32222222/322222222\r\n"
            "trainer=false\r\ntrainerStep=5\r\ntrainerBars=4\r\ntrainerTarget=160\r\n"
-           "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\nmidiClock=true\r\nfollowTransport=false\r\n</Orvelle Settings>\r\n";
+           "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\nmidiClock=true\r\nfollowTransport=false\r\nlink=false\r\n</Orvelle Settings>\r\n";
 }
 
 std::string withSetting(std::string settings, const std::string& key, const std::string& value) {

@@ -21,6 +21,10 @@ class AppRun {
     // Added to the program's environment ("NAME=value") and command line by the next start.
     std::vector<std::string> extraEnv;
     std::vector<std::string> arguments;
+    // A program that starts the program, with its arguments ("/usr/sbin/ip netns exec NAME"):
+    // the tests of Link run it inside a private network namespace. It must exec the program, so
+    // that the process id stays the program's.
+    std::vector<std::string> launcher;
 
     const std::string& folder() const { return folder_; }
     std::string settingsPath() const { return folder_ + "/settings.cfg"; }

@@ -231,8 +231,8 @@ TEST_P(QuittingPath, EndsWithStatusZeroAndWritesTheSettings) {
         case Quit::MenuExit:
             clickMain(19, 13);
             pause(700);
-            // The menu opens below the grip, at client (10, 23); "Exit" is its eighth row.
-            desk.click(main.x + 10 + 30, main.y + 23 + 7 * 20 + 10);
+            // The menu opens below the grip, at client (10, 23); "Exit" is its ninth row.
+            desk.click(main.x + 10 + 30, main.y + 23 + 8 * 20 + 10);
             break;
         case Quit::Terminate: app.sendSignal(SIGTERM); break;
     }

@@ -62,7 +62,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheDefaultsFileIsWrittenAtTheE
               "bubbles=false\r\nwhite=true\r\nsubdivision=1\r\n"
               "accents=3/32/322/3222/32222/322222/3222222/32222222/322222222\r\n"
               "trainer=false\r\ntrainerStep=5\r\ntrainerBars=4\r\ntrainerTarget=160\r\n"
-              "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\nmidiClock=true\r\nfollowTransport=false\r\n</Orvelle Settings>\r\n");
+              "silentBars=false\r\nplayBars=2\r\nmuteBars=1\r\nmidiClock=true\r\nfollowTransport=false\r\nlink=false\r\n</Orvelle Settings>\r\n");
 }
 
 // A reader that knows only the first nine keys, as the program before practice patterns did.

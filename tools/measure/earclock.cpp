@@ -21,6 +21,7 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <time.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,7 +32,15 @@
 
 namespace {
 
+// With EARCLOCK_RAW=1 in the environment the stamps are the raw monotonic clock instead, the
+// host clock of a Link session, so that onsets can be set against the session's beat times.
 double wallSeconds() {
+    static const bool raw = std::getenv("EARCLOCK_RAW") != nullptr;
+    if (raw) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC_RAW, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
@@ -146,7 +155,8 @@ int main(int argc, char** argv) {
     std::atomic<bool> failed{false};
     std::thread watcher;
     if (!points.empty())
-        watcher = std::thread(watch, seconds, std::cref(points), std::cref(folder), std::ref(failed));
+        watcher =
+            std::thread(watch, seconds, std::cref(points), std::cref(folder), std::ref(failed));
     const int result = record(seconds, argv[2], folder);
     if (watcher.joinable()) watcher.join();
     return failed ? 1 : result;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -174,6 +176,38 @@ TEST_F(PulseSoundDeviceTest, CarriesALoopingBufferToTheOutputSampleForSample) {
     const int latency = device.latencyFrames();
     EXPECT_GT(latency, 0);
     EXPECT_LT(latency, 44100 / 10);
+    buffer->release();
+}
+
+// The server's timing reports say which mixed frame was heard when, on the host's raw clock:
+// never a frame not yet mixed, never a time to come, and the frames run at the output's rate.
+TEST_F(PulseSoundDeviceTest, TellsWhichMixedFrameWasHeardWhenFromTheServersReports) {
+    PulseSoundDevice device(40);
+    open(device);
+    SoundBuffer* buffer = patternBuffer(device);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_TRUE(buffer->play(true));
+    std::vector<platform::HeardClock> readings;
+    waitUntil([&] {
+        platform::HeardClock reading;
+        device.lock();
+        const bool known = device.heardClock(reading);
+        const double mixed = static_cast<double>(device.framesMixed());
+        device.unlock();
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC_RAW, &now);
+        if (!known || (!readings.empty() && readings.back().serial == reading.serial)) return false;
+        EXPECT_LE(reading.frame, mixed);
+        EXPECT_LE(reading.hostMicros, now.tv_sec * 1000000 + now.tv_nsec / 1000);
+        readings.push_back(reading);
+        return reading.frame - readings.front().frame > 3 * 44100;
+    });
+    ASSERT_GE(readings.size(), 10u);
+    const platform::HeardClock& first = readings.front();
+    const platform::HeardClock& last = readings.back();
+    const double rate =
+        (last.frame - first.frame) * 1e6 / static_cast<double>(last.hostMicros - first.hostMicros);
+    EXPECT_NEAR(rate, 44100.0, 441.0);
     buffer->release();
 }
 
