@@ -462,6 +462,22 @@ class XwaylandDesktop : public ::testing::Test {
     AppRun app;
 };
 
+// weston names the X display it listens on in its log once its Xwayland can be reached; "" when
+// it has not within 10 s.
+std::string westonsXDisplay(const std::string& log) {
+    const std::string mark = "xserver listening on display ";
+    for (int i = 0; i < 200; ++i, pause(50)) {
+        std::ifstream in(log);
+        std::stringstream text;
+        text << in.rdbuf();
+        const size_t at = text.str().find(mark);
+        if (at != std::string::npos)
+            return text.str().substr(at + mark.size(),
+                                     text.str().find('\n', at) - at - mark.size());
+    }
+    return "";
+}
+
 // weston without a seat of its own: headless, drawn by pixman (so that its screenshooter has
 // frames to read), with Xwayland.
 class WestonDesktop : public XwaylandDesktop {
@@ -477,17 +493,7 @@ class WestonDesktop : public XwaylandDesktop {
             {"weston", "--backend=headless-backend.so", "--use-pixman", "--xwayland", "--debug",
              "--socket=" + socket, "--width=1280", "--height=1024"},
             {"PATH=/usr/bin:/bin", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime}, log));
-        // weston names the X display it listens on once its Xwayland can be reached.
-        const std::string mark = "xserver listening on display ";
-        for (int i = 0; i < 200 && display.empty(); ++i, pause(50)) {
-            std::ifstream in(log);
-            std::stringstream text;
-            text << in.rdbuf();
-            const size_t at = text.str().find(mark);
-            if (at != std::string::npos)
-                display = text.str().substr(at + mark.size(),
-                                            text.str().find('\n', at) - at - mark.size());
-        }
+        display = westonsXDisplay(log);
         ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
     }
 
@@ -513,6 +519,135 @@ TEST_F(WestonDesktop, TheSplashShowsPaintedAndTheMainWindowAtWestonsPlace) {
     EXPECT_GT(title.r + title.g + title.b, 600);
     app.sendSignal(SIGTERM);
     EXPECT_EQ(app.waitForExit(10000), 0) << app.readFile("output.log");
+}
+
+// weston drawing into a window of an Xvfb of the test's own, with Xwayland. The test's input goes
+// to that Xvfb, as a user's hands give it to weston's window, and weston hands it on to its X
+// clients: the input a weston user's programs get. weston follows that Xvfb's pointer by its
+// moves from the place where it entered weston's window, so the screen is larger than that window
+// and the pointer enters it from outside before any input.
+class NestedWestonDesktop : public XwaylandDesktop {
+  protected:
+    void SetUp() override {
+        if (!outer.running()) GTEST_SKIP() << "Xvfb is not available";
+        for (const char* tool : {"weston", "Xwayland", "xwininfo", "xdotool", "import"})
+            if (!haveProgram(tool)) GTEST_SKIP() << tool << " is missing";
+        ASSERT_TRUE(makeRuntime("westonx11"));
+        socket = "wayland-brevant19x-" + std::to_string(getpid());
+        const std::string log = runtime + "/weston.log";
+        ASSERT_TRUE(
+            startCompositor({"weston", "--backend=x11-backend.so", "--use-pixman", "--xwayland",
+                             "--socket=" + socket, "--width=1280", "--height=1024"},
+                            {"PATH=/usr/bin:/bin", "HOME=" + runtime, "XDG_RUNTIME_DIR=" + runtime,
+                             "DISPLAY=" + outer.display()},
+                            log));
+        display = westonsXDisplay(log);
+        ASSERT_FALSE(display.empty()) << "weston did not start Xwayland";
+        std::string tree;
+        outer.run("xwininfo -root -tree", &tree);
+        const size_t at = tree.find("\"Weston Compositor");
+        ASSERT_NE(at, std::string::npos) << tree;
+        const size_t id = tree.rfind("0x", at);
+        output = tree.substr(id, tree.find(' ', id) - id);
+        std::string info;
+        outer.run("xwininfo -id " + output, &info);
+        originX = std::atoi(info.c_str() + info.find("Absolute upper-left X:") + 22);
+        originY = std::atoi(info.c_str() + info.find("Absolute upper-left Y:") + 22);
+        outer.run("xdotool mousemove 1350 1050 sleep 0.2 mousemove " + onOuter(640, 512));
+        pause(200);
+        app.writeFile("settings.cfg", settingsFile("0.4"));
+    }
+
+    // What weston drew into its window.
+    std::string screenshotCommand(const WindowInfo*) const override {
+        return "import -display " + outer.display() + " -window " + output +
+               " -depth 8 ppm:- 2>/dev/null";
+    }
+
+    // A point of weston's space on the outer screen.
+    std::string onOuter(int x, int y) const {
+        return std::to_string(originX + x) + " " + std::to_string(originY + y);
+    }
+    void click(int x, int y) const {
+        outer.run("xdotool mousemove " + onOuter(x, y) +
+                  " sleep 0.12 mousemove_relative -- 1 0 "
+                  "mousemove_relative -- -1 0 sleep 0.08 click 1");
+        pause(300);
+    }
+
+    // Whether weston makes the window active within `timeoutMs`.
+    bool waitForActive(const WindowInfo& window, int timeoutMs) const {
+        const std::string id = "window id # " + window.id + "\n";
+        for (int waited = 0; waited <= timeoutMs; waited += 100, pause(100)) {
+            std::string out;
+            run("xprop -root _NET_ACTIVE_WINDOW", &out);
+            if (out.find(id) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    Desk outer{1400, 1100};
+    std::string output;
+    int originX = 0, originY = 0;
+};
+
+// One user's session on weston: the main window at weston's place, a drag of the title bar and a
+// click on "+", the menu closed by a press outside it and Play clicked next, a dialog closed and
+// the space bar.
+TEST_F(NestedWestonDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
+    ASSERT_TRUE(app.startOnDisplay(display));
+    WindowInfo main;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 15000, main)) << app.readFile("output.log");
+    pause(500);
+    // weston shows it where Xwayland has it: the title bar's light ground is there.
+    const Rgb title = screenshot().at(main.x + 200, main.y + 5);
+    EXPECT_GT(title.r + title.g + title.b, 600);
+
+    // weston starts the move when the program asks for it, after the press has reached it.
+    outer.run("xdotool mousemove " + onOuter(main.x + 200, main.y + 15) +
+              " sleep 0.15 mousedown 1 sleep 0.5");
+    for (int step = 1; step <= 4; ++step)
+        outer.run("xdotool mousemove " +
+                  onOuter(main.x + 200 + 15 * step, main.y + 15 + 10 * step) + " sleep 0.15");
+    outer.run("xdotool mouseup 1");
+    pause(400);
+    WindowInfo moved;
+    ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
+    EXPECT_EQ(moved.x, main.x + 60);
+    EXPECT_EQ(moved.y, main.y + 40);
+    click(moved.x + 241, moved.y + 125);  // "+"
+
+    click(moved.x + 19, moved.y + 13);  // the grip
+    WindowInfo menu;
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    EXPECT_EQ(menu.x, moved.x + 10);
+    pause(300);
+    // A press outside the menu, on the window's title bar.
+    click(moved.x + 200, moved.y + 15);
+    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
+    click(moved.x + 300, moved.y + 262);  // Play
+    pause(1600);
+    click(moved.x + 300, moved.y + 262);  // and stop again
+    pause(400);
+    ClickTrack before;
+    ASSERT_TRUE(before.load(app.audioPath()));
+    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+
+    click(moved.x + 19, moved.y + 13);
+    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
+    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
+    WindowInfo dialog;
+    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
+    pause(400);
+    outer.key("Escape");
+    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
+    // weston makes the main window active on the program's request a second or more after the
+    // dialog went; until then no window has the keys.
+    EXPECT_TRUE(waitForActive(main, 8000)) << "the main window did not get the focus back";
+    outer.key("space");
+    pause(1600);
+    outer.key("Escape");
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
 }
 
 // sway refuses to run as root: it runs as the unprivileged "nobody", headless, with Xwayland and
