@@ -5,14 +5,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,7 +28,6 @@ extern char** environ;
 
 namespace e2e {
 namespace {
-
 
 // A window manager started on the desk, in the background, ended with the test.
 class ManagerProcess {
@@ -445,6 +445,32 @@ class XwaylandDesktop : public ::testing::Test {
         return false;
     }
 
+    // From the main window's place after the drag, with the desktop's own input: "+" raises the
+    // tempo, the menu opens at the grip and a press outside it closes it, and the next click on
+    // Play starts the clicks. Returns the number of clicks heard.
+    std::size_t plusMenuAndPlay(const WindowInfo& moved,
+                                const std::function<void(int, int)>& click) {
+        click(moved.x + 241, moved.y + 125);  // "+"
+        click(moved.x + 19, moved.y + 13);    // the grip
+        WindowInfo menu;
+        if (!waitForWindow(kMenuWidth, kMenuHeight, 5000, menu)) {
+            ADD_FAILURE() << "the menu did not open";
+            return 0;
+        }
+        EXPECT_EQ(menu.x, moved.x + 10);
+        pause(300);
+        click(moved.x + 200, moved.y + 15);  // outside the menu, on the title bar
+        EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
+        click(moved.x + 300, moved.y + 262);  // Play
+        pause(1600);
+        click(moved.x + 300, moved.y + 262);  // and stop again
+        pause(400);
+        ClickTrack heard;
+        EXPECT_TRUE(heard.load(app.audioPath()));
+        EXPECT_GE(heard.clicks().size(), 2u) << "the first click after the menu was lost";
+        return heard.clicks().size();
+    }
+
     int watchSplash() const {
         WindowInfo splash;
         const auto find = [&] { return findWindow(kSplashWidth, kSplashHeight, splash); };
@@ -615,24 +641,9 @@ TEST_F(NestedWestonDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
     EXPECT_EQ(moved.x, main.x + 60);
     EXPECT_EQ(moved.y, main.y + 40);
-    click(moved.x + 241, moved.y + 125);  // "+"
+    const std::size_t clicksBefore = plusMenuAndPlay(moved, [this](int x, int y) { click(x, y); });
 
-    click(moved.x + 19, moved.y + 13);  // the grip
     WindowInfo menu;
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    EXPECT_EQ(menu.x, moved.x + 10);
-    pause(300);
-    // A press outside the menu, on the window's title bar.
-    click(moved.x + 200, moved.y + 15);
-    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
-    click(moved.x + 300, moved.y + 262);  // Play
-    pause(1600);
-    click(moved.x + 300, moved.y + 262);  // and stop again
-    pause(400);
-    ClickTrack before;
-    ASSERT_TRUE(before.load(app.audioPath()));
-    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
-
     click(moved.x + 19, moved.y + 13);
     ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
     click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
@@ -647,7 +658,7 @@ TEST_F(NestedWestonDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     outer.key("space");
     pause(1600);
     outer.key("Escape");
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
 }
 
 // sway refuses to run as root: it runs as the unprivileged "nobody", headless, with Xwayland and
@@ -794,25 +805,11 @@ TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     EXPECT_TRUE(settledPlace(kMainWidth, kMainHeight, moved));
     EXPECT_EQ(moved.x, main.x + 60);
     EXPECT_EQ(moved.y, main.y + 40);
-    click(moved.x + 241, moved.y + 125);  // "+"
-
-    click(moved.x + 19, moved.y + 13);  // the grip
-    WindowInfo menu;
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    EXPECT_EQ(menu.x, moved.x + 10);
-    pause(300);
-    // A press outside the menu, on the window's title bar. (After a press on the empty desktop,
+    // The press outside the menu is on the window's title bar. (After a press on the empty desktop,
     // which also closes it, sway 1.7 gives the next press to X clients at a wrong place.)
-    click(moved.x + 200, moved.y + 15);
-    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
-    click(moved.x + 300, moved.y + 262);  // Play
-    pause(1600);
-    click(moved.x + 300, moved.y + 262);  // and stop again
-    pause(400);
-    ClickTrack before;
-    ASSERT_TRUE(before.load(app.audioPath()));
-    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+    const std::size_t clicksBefore = plusMenuAndPlay(moved, [this](int x, int y) { click(x, y); });
 
+    WindowInfo menu;
     click(moved.x + 19, moved.y + 13);
     ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
     click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
@@ -825,7 +822,7 @@ TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     key("space");
     pause(1600);
     key("Escape");
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
 }
 
 // mutter headless as a Wayland compositor with its Xwayland, on a D-Bus session bus of the
@@ -1033,24 +1030,11 @@ TEST_F(MutterDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
     EXPECT_EQ(moved.x, main.x + 60);
     EXPECT_EQ(moved.y, main.y + 40);
-    click(moved.x + 241, moved.y + 125);  // "+"
-
-    click(moved.x + 19, moved.y + 13);  // the grip
-    WindowInfo menu;
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    EXPECT_EQ(menu.x, moved.x + 10);
-    pause(300);
-    // A press outside the menu, on the window's title bar. (A press on mutter's empty desktop
+    // The press outside the menu is on the window's title bar. (A press on mutter's empty desktop
     // reaches no X program and leaves the focus where it was: nothing tells the program of it.)
-    click(moved.x + 200, moved.y + 15);
-    EXPECT_TRUE(waitForNoWindow(kMenuWidth, kMenuHeight, 5000));
-    click(moved.x + 300, moved.y + 262);  // Play
-    pause(1600);
-    click(moved.x + 300, moved.y + 262);  // and stop again
-    pause(400);
-    ClickTrack before;
-    ASSERT_TRUE(before.load(app.audioPath()));
-    EXPECT_GE(before.clicks().size(), 2u) << "the first click after the menu was lost";
+    const std::size_t clicksBefore = plusMenuAndPlay(moved, [this](int x, int y) { click(x, y); });
+
+    WindowInfo menu;
 
     // The about screen the user opens takes the keys: ESC closes it and does not end the program.
     click(moved.x + 19, moved.y + 13);
@@ -1078,7 +1062,7 @@ TEST_F(MutterDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     key(kSpaceKey);
     pause(1600);
     key(kEscapeKey);
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, before.clicks().size());
+    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
 }
 
 }  // namespace
