@@ -99,17 +99,27 @@ PY
 }
 
 # Statistics of onsets against a beat of $2 samples: intervals, exact ones, worst interval error
-# and the furthest from the grid of the first onset (in ms).
+# and the furthest from the grid of the first onset (in ms). A sound server's sample clock may run
+# apart from the host clock that the session keeps (a null sink's by tens of parts per million),
+# and Brevant then plays the session's beat in the server's samples: so the same is also given
+# against the mean interval, with the furthest any onset lies from a straight line through them.
 grid() {
     python3 - "$1" "$2" <<'PY'
 import sys
 t = [int(x) for x in open(sys.argv[1])]; beat = float(sys.argv[2])
-if len(t) < 2: print("no clicks"); sys.exit()
+if len(t) < 3: print("no clicks"); sys.exit()
 gaps = [b - a for a, b in zip(t, t[1:])]
 exact = sum(abs(g - beat) <= 1 for g in gaps)
 worst = max(abs(g - beat) for g in gaps) / 44.1
 far = max(abs((x - t[0]) - round((x - t[0]) / beat) * beat) for x in t) / 44.1
 print(f"{len(gaps)} intervals, {exact} exact to a sample, worst interval {worst:.2f} ms off, furthest {far:.2f} ms off the grid")
+mean = (t[-1] - t[0]) / len(gaps)
+near = sum(abs(g - mean) <= 1 for g in gaps)
+xs = range(len(t)); mx = sum(xs) / len(t); my = sum(t) / len(t)
+slope = sum((x - mx) * (y - my) for x, y in zip(xs, t)) / sum((x - mx) ** 2 for x in xs)
+line = max(abs(y - (my + slope * (x - mx))) for x, y in zip(xs, t))
+print(f"    in the server's clock ({(mean / beat - 1) * 1e6:+.1f} ppm): {near} of {len(gaps)} within a sample "
+      f"of the mean interval {mean:.3f}, furthest {line:.2f} samples from a straight line")
 PY
 }
 
@@ -131,6 +141,11 @@ if not d: print("no clicks"); sys.exit()
 mean = sum(d) / len(d); mabs = sum(abs(x) for x in d) / len(d)
 print(f"{len(d)} clicks; heard minus session beat: mean {mean:.2f} ms, mean size {mabs:.2f} ms, "
       f"least {min(d):.2f}, most {max(d):.2f} ms")
+rows = [line.split() for line in open(sys.argv[1])]
+if len(rows) > 1 and len(rows[0]) > 2:
+    rate = (int(rows[-1][2]) - int(rows[0][2])) / (float(rows[-1][0]) - float(rows[0][0]))
+    print(f"    the server's clock: {rate:.2f} samples a second of the host clock "
+          f"({(rate / 44100 - 1) * 1e6:+.1f} ppm)")
 PY
 }
 
@@ -175,7 +190,7 @@ sleep 1
 fi
 
 if [[ " $SECTIONS " == *" two "* ]]; then
-echo "== two Brevants in one session, left and right, ${RUN_SECONDS} s"
+echo "== two Brevants in one session, left and right, four busy processes, ${RUN_SECONDS} s"
 ensure_peer 100
 make_app_dir "$(linked_settings 0.3 0)"
 start_linked "$APP_DIR" left
@@ -186,9 +201,11 @@ start_linked "$APP_DIR" right
 APP2_PID=$!
 sleep 4
 peer "start" >/dev/null
+start_busy
 record "$WORK/two.raw"
 sleep "$RUN_SECONDS"
 stop_record
+stop_busy
 onsets "$WORK/two.raw" 0 >"$WORK/left.txt"
 onsets "$WORK/two.raw" 1 >"$WORK/right.txt"
 python3 - "$WORK/left.txt" "$WORK/right.txt" <<'PY'
