@@ -471,6 +471,31 @@ class XwaylandDesktop : public ::testing::Test {
         return heard.clicks().size();
     }
 
+    // The Hot Keys dialog from the menu, closed by ESC; once `refocused` has seen the main window
+    // get the keys back, SPACE starts the clicks and ESC ends the program, which must have kept
+    // the clicks and the tempo.
+    void hotKeysThenPlayAndQuit(const WindowInfo& moved, const std::function<void(int, int)>& click,
+                                const std::function<void(const std::string&)>& key,
+                                const std::function<void()>& refocused, std::size_t clicksBefore) {
+        WindowInfo menu;
+        click(moved.x + 19, moved.y + 13);
+        if (!waitForWindow(kMenuWidth, kMenuHeight, 5000, menu)) {
+            ADD_FAILURE() << "the menu did not open";
+            return;
+        }
+        click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
+        WindowInfo dialog;
+        EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
+        pause(400);
+        key("Escape");
+        EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
+        refocused();
+        key("space");
+        pause(1600);
+        key("Escape");
+        expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
+    }
+
     int watchSplash() const {
         WindowInfo splash;
         const auto find = [&] { return findWindow(kSplashWidth, kSplashHeight, splash); };
@@ -641,24 +666,16 @@ TEST_F(NestedWestonDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     ASSERT_TRUE(waitForWindow(kMainWidth, kMainHeight, 5000, moved));
     EXPECT_EQ(moved.x, main.x + 60);
     EXPECT_EQ(moved.y, main.y + 40);
-    const std::size_t clicksBefore = plusMenuAndPlay(moved, [this](int x, int y) { click(x, y); });
-
-    WindowInfo menu;
-    click(moved.x + 19, moved.y + 13);
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
-    WindowInfo dialog;
-    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
-    pause(400);
-    outer.key("Escape");
-    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
+    const auto press = [this](int x, int y) { click(x, y); };
+    const std::size_t clicksBefore = plusMenuAndPlay(moved, press);
     // weston makes the main window active on the program's request a second or more after the
     // dialog went; until then no window has the keys.
-    EXPECT_TRUE(waitForActive(main, 8000)) << "the main window did not get the focus back";
-    outer.key("space");
-    pause(1600);
-    outer.key("Escape");
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
+    const auto refocused = [&] {
+        EXPECT_TRUE(waitForActive(main, 8000)) << "the main window did not get the focus back";
+    };
+    hotKeysThenPlayAndQuit(
+        moved, press, [this](const std::string& name) { outer.key(name); }, refocused,
+        clicksBefore);
 }
 
 // sway refuses to run as root: it runs as the unprivileged "nobody", headless, with Xwayland and
@@ -807,22 +824,11 @@ TEST_F(SwayDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     EXPECT_EQ(moved.y, main.y + 40);
     // The press outside the menu is on the window's title bar. (After a press on the empty desktop,
     // which also closes it, sway 1.7 gives the next press to X clients at a wrong place.)
-    const std::size_t clicksBefore = plusMenuAndPlay(moved, [this](int x, int y) { click(x, y); });
-
-    WindowInfo menu;
-    click(moved.x + 19, moved.y + 13);
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
-    WindowInfo dialog;
-    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
-    pause(400);
-    key("Escape");
-    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
-    EXPECT_FALSE(anyUrgent());
-    key("space");
-    pause(1600);
-    key("Escape");
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
+    const auto press = [this](int x, int y) { click(x, y); };
+    const std::size_t clicksBefore = plusMenuAndPlay(moved, press);
+    hotKeysThenPlayAndQuit(
+        moved, press, [this](const std::string& name) { key(name); },
+        [this] { EXPECT_FALSE(anyUrgent()); }, clicksBefore);
 }
 
 // mutter headless as a Wayland compositor with its Xwayland, on a D-Bus session bus of the
@@ -1049,20 +1055,14 @@ TEST_F(MutterDesktop, TheWholePathWorksWithInputThroughTheCompositor) {
     pause(400);
     ASSERT_TRUE(app.alive()) << "ESC meant for the about screen ended the program";
 
-    click(moved.x + 19, moved.y + 13);
-    ASSERT_TRUE(waitForWindow(kMenuWidth, kMenuHeight, 5000, menu));
-    click(menu.x + 40, menu.y + 3 * 20 + 10);  // "Hot Keys..."
-    WindowInfo dialog;
-    EXPECT_TRUE(waitForWindow(kHotKeysWidth, kHotKeysHeight, 5000, dialog));
-    pause(400);
-    key(kEscapeKey);
-    EXPECT_TRUE(waitForNoWindow(kHotKeysWidth, kHotKeysHeight, 5000));
-    EXPECT_TRUE(waitForActive(main, 5000)) << "the main window did not get the focus back";
-    EXPECT_FALSE(demandsAttention(main));
-    key(kSpaceKey);
-    pause(1600);
-    key(kEscapeKey);
-    expectTheRunEndedWithTheClicksAndTempoSaved(app, clicksBefore);
+    const auto refocused = [&] {
+        EXPECT_TRUE(waitForActive(main, 5000)) << "the main window did not get the focus back";
+        EXPECT_FALSE(demandsAttention(main));
+    };
+    hotKeysThenPlayAndQuit(
+        moved, [this](int x, int y) { click(x, y); },
+        [this](const std::string& name) { key(name == "space" ? kSpaceKey : kEscapeKey); },
+        refocused, clicksBefore);
 }
 
 }  // namespace
