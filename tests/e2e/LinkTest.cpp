@@ -6,18 +6,23 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/sound/PulseSoundDevice.h"
 #include "platform/sound/SoundBuffer.h"
 
 #include "../support/BusyProcesses.h"
+#include "../support/JackServer.h"
 #include "../support/LinkPeer.h"
 #include "../support/PrivateNetwork.h"
 #include "../support/SoundServer.h"
@@ -29,6 +34,7 @@ namespace e2e {
 namespace {
 
 using testsupport::BusyProcesses;
+using testsupport::JackServer;
 using testsupport::LinkPeer;
 using testsupport::PrivateNetwork;
 using testsupport::SoundServer;
@@ -236,6 +242,74 @@ std::int64_t hostMicrosNow() {
     clock_gettime(CLOCK_MONOTONIC_RAW, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
+
+// LinkHut, the example peer that comes with the Link library (nobody here wrote it), inside the
+// namespace, playing through the JACK server the test has named, driven by its keys on its
+// standard input. Its status line is rewritten in place: "enabled | peers | quantum | start stop
+// sync | tempo | beats | metro".
+class LinkHut {
+  public:
+    LinkHut(const PrivateNetwork& network, const std::string& log) : log(log) {
+        int keys[2];
+        if (pipe(keys) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            dup2(keys[0], 0);
+            close(keys[1]);
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            dup2(out, 2);
+            execl("/usr/sbin/ip", "ip", "netns", "exec", network.id().c_str(), "LinkHut",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(keys[0]);
+        input = keys[1];
+    }
+    // "q" ends it; one that does not end within five seconds is killed.
+    ~LinkHut() {
+        if (pid <= 0) return;
+        press('q');
+        close(input);
+        for (int i = 0; i < 50 && waitpid(pid, nullptr, WNOHANG) == 0; i++)
+            usleep(100000);
+        if (kill(pid, 0) == 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    LinkHut(const LinkHut&) = delete;
+    LinkHut& operator=(const LinkHut&) = delete;
+
+    void press(char key) const { (void)!write(input, &key, 1); }
+
+    // Field `index` of the newest status line, trimmed; "" before the first.
+    std::string field(int index) const {
+        std::ifstream in(log);
+        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t end = all.find_last_of('|');
+        const std::size_t start = all.find_last_of('\r', end);
+        if (end == std::string::npos || start == std::string::npos) return "";
+        std::istringstream line(all.substr(start + 1));
+        std::string value;
+        for (int i = 0; i <= index; i++)
+            if (!std::getline(line, value, '|')) return "";
+        value.erase(0, value.find_first_not_of(' '));
+        value.erase(value.find_last_not_of(' ') + 1);
+        return value;
+    }
+    // Waits at most `ms` milliseconds for field `index` to read `value`.
+    bool waitFor(int index, const std::string& value, int ms) const {
+        for (int waited = 0; waited < ms; waited += 100, usleep(100000))
+            if (field(index) == value) return true;
+        return false;
+    }
+
+  private:
+    std::string log;
+    pid_t pid = -1;
+    int input = -1;
+};
 
 class LinkTest : public ::testing::Test {
   protected:
@@ -451,6 +525,49 @@ TEST_F(LinkTest, StartsAndStopsWithThePeerFollowsAbsurdTemposAndPlaysOnAlone) {
     EXPECT_GE(intervals, 8);
     EXPECT_GE(at120 * 4, intervals * 3);
     if (HasFailure()) std::printf("%s", app.readFile("output.log").c_str());
+}
+
+// With LinkHut as the peer: "a" joins it to the session and "s" shares its starts and stops; the
+// program joins (LinkHut counts one peer), follows LinkHut's tempo raised to 121 by its "e" key,
+// starts when LinkHut starts, and its own "+" key moves LinkHut to 122; the settings keep 122.
+// That the clicks come at about the tempo is asked here; their exact placing is the tests' above.
+TEST_F(LinkTest, PlaysWithLinkHutBothWays) {
+    if (!haveProgram("LinkHut") || !JackServer::available())
+        GTEST_SKIP() << "LinkHut or jackd is missing";
+    if (!SoundServer::available()) GTEST_SKIP() << "pulseaudio, pactl or parec is missing";
+    SoundServer server;
+    ASSERT_TRUE(server.start());
+    JackServer jack("hut");
+    ASSERT_TRUE(jack.start());
+    LinkHut hut(network, app.folder() + "/linkhut.log");
+    hut.press('a');
+    hut.press('s');
+    ASSERT_TRUE(hut.waitFor(3, "yes [stopped]", 10000)) << "LinkHut did not answer its keys";
+    startProgram(withSetting(settingsFile("0.4", "4", 0, true), "link", "true"), &server);
+    ASSERT_TRUE(hut.waitFor(1, "1", 10000)) << app.readFile("output.log");
+    const std::string recording = app.folder() + "/monitor.raw";
+    ASSERT_TRUE(server.startRecording(recording));
+    hut.press('e');
+    EXPECT_TRUE(hut.waitFor(4, "121.00", 5000));
+    pause(1000);
+    hut.press(' ');
+    EXPECT_TRUE(hut.waitFor(3, "yes [playing]", 5000));
+    pause(5000);
+    desk.focus(main);
+    desk.key("plus");
+    EXPECT_TRUE(hut.waitFor(4, "122.00", 5000)) << "LinkHut shows " << hut.field(4);
+    pause(3000);
+    server.stopRecording();
+    quitWithEscape();
+    const std::string settings = app.readFile("settings.cfg");
+    EXPECT_NE(settings.find("\r\ntempo=0.41\r\n"), std::string::npos) << settings;
+
+    const std::vector<long> onsets = onsetsIn(recording);
+    ASSERT_GE(onsets.size(), 8u) << "the program did not start with LinkHut\n"
+                                 << app.readFile("output.log");
+    // A beat at 121 or 122 BPM is 21868 or 21689 samples; the first bar may be moved onto the
+    // session's grid.
+    EXPECT_NEAR(commonInterval(onsets, 1, onsets.size()), 21780.0, 120.0);
 }
 
 }  // namespace
