@@ -114,8 +114,9 @@ class JackTest : public ::testing::Test {
                                 std::size_t least) {
         const std::vector<MidiByte> midi = recorder.midiBytes();
         ASSERT_GE(midi.size(), 2u);
-        EXPECT_EQ(midi.front().byte, 0xFA);
+        // A period the server skipped at the first click takes the start with it.
         if (clean(recorder, clicks.front())) {
+            EXPECT_EQ(midi.front().byte, 0xFA);
             EXPECT_EQ(static_cast<long>(midi.front().frame), clicks.front().start);
         }
         std::size_t next = 1;
