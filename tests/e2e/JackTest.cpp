@@ -23,8 +23,9 @@ using testsupport::JackTimebaseMaster;
 using testsupport::MidiByte;
 
 constexpr int kMainWidth = 389, kMainHeight = 305;
-constexpr long kBeat120 = 24000;  // frames of one beat at 120 BPM and 48000 Hz
-constexpr long kBeat125 = 23040;  // at 125 BPM
+constexpr long kBeat120 = 24000;           // frames of one beat at 120 BPM and 48000 Hz
+constexpr long kBeat125 = 23040;           // at 125 BPM
+constexpr long kSilenceBeforeClick = 600;  // what the click finder asks before a click
 
 class JackTest : public ::testing::Test {
   protected:
@@ -68,11 +69,13 @@ class JackTest : public ::testing::Test {
                    static_cast<std::streamsize>(2 * samples.size()));
         ClickTrack track;
         EXPECT_TRUE(track.load(path, 1));
-        std::vector<Click> clicks = track.clicks();
+        std::vector<Click> clicks = track.clicks(kSilenceBeforeClick);
         if (!clicks.empty() && clicks.back().cut) clicks.pop_back();
-        // A recording that began within a click has it sounding from its first frame (start -1),
-        // or finds a false one in its tail, with sound before.
-        if (!clicks.empty() && (clicks.front().start < 0 ||
+        // A recording that began within a click (as after a reconnect, where the bar plays on
+        // from where it was) finds a false one in its tail: with sound before it, or at the
+        // recording's first frames, where the finder cannot see the silence it asks before every
+        // other click (a quiet tail's first sample may be 0 and place it at 0).
+        if (!clicks.empty() && (clicks.front().start < kSilenceBeforeClick ||
                                 std::any_of(samples.begin(), samples.begin() + clicks.front().start,
                                             [](std::int16_t s) { return s != 0; })))
             clicks.erase(clicks.begin());
@@ -89,26 +92,31 @@ class JackTest : public ::testing::Test {
         return recorder.undisturbed(click.start, click.start);
     }
 
-    // Every interval between two clean clicks is exactly `beat` frames; most are clean.
-    void expectIntervals(const std::vector<Click>& clicks, const JackRecorder& recorder,
-                         long beat) {
+    // Every interval between two clean clicks is exactly `beat` frames, and at least `least`
+    // are clean (the recordings are long enough that a run of xruns leaves that many).
+    void expectIntervals(const std::vector<Click>& clicks, const JackRecorder& recorder, long beat,
+                         std::size_t least) {
         std::size_t judged = 0;
         for (std::size_t i = 1; i < clicks.size(); ++i) {
             if (!clean(recorder, clicks[i - 1]) || !clean(recorder, clicks[i])) continue;
             judged++;
-            EXPECT_EQ(clicks[i].start - clicks[i - 1].start, beat) << "interval " << i;
+            EXPECT_EQ(clicks[i].start - clicks[i - 1].start, beat)
+                << "interval " << i << " from frame " << clicks[i - 1].start;
         }
-        EXPECT_GE(2 * judged, clicks.size() - 1) << "too few intervals clear of xruns";
+        std::printf("%zu of %zu intervals judged\n", judged, clicks.size() - 1);
+        EXPECT_GE(judged, least) << "too few intervals clear of xruns";
     }
 
     // Every click has a timing clock on its own frame and 24 of them lie between two clicks;
     // the first click's frame carries the start. A beat with a period the server skipped or ran
-    // late is left out: its pulses may be lost or sent late.
-    void expectClockOnEveryBeat(const std::vector<Click>& clicks, const JackRecorder& recorder) {
+    // late is left out: its pulses may be lost or sent late. At least `least` beats are judged.
+    void expectClockOnEveryBeat(const std::vector<Click>& clicks, const JackRecorder& recorder,
+                                std::size_t least) {
         const std::vector<MidiByte> midi = recorder.midiBytes();
         ASSERT_GE(midi.size(), 2u);
-        EXPECT_EQ(midi.front().byte, 0xFA);
+        // A period the server skipped at the first click takes the start with it.
         if (clean(recorder, clicks.front())) {
+            EXPECT_EQ(midi.front().byte, 0xFA);
             EXPECT_EQ(static_cast<long>(midi.front().frame), clicks.front().start);
         }
         std::size_t next = 1;
@@ -125,7 +133,8 @@ class JackTest : public ::testing::Test {
                 EXPECT_EQ(midi[k].byte, 0xF8) << "beat " << i;
             EXPECT_EQ(next - first, 24u) << "beat " << i;
         }
-        EXPECT_GE(4 * judged, clicks.size() - 1) << "too few beats clear of xruns";
+        std::printf("%zu of %zu beats' clock judged\n", judged, clicks.size() - 1);
+        EXPECT_GE(judged, least) << "too few beats clear of xruns";
     }
 
     void TearDown() override {
@@ -155,7 +164,7 @@ TEST_F(JackTest, EveryBeatAndClockIsExactForHalfAMinuteWhileFourBusyProcessesSha
 
     const std::vector<Click> clicks = clicksOf(recorder);
     ASSERT_GE(clicks.size(), 60u);
-    expectIntervals(clicks, recorder, kBeat120);
+    expectIntervals(clicks, recorder, kBeat120, 20);
     // The beat of a click counts from the first one (a click cut by a skipped period may be
     // found twice or not at all).
     for (std::size_t i = 0; i < clicks.size(); ++i) {
@@ -164,7 +173,7 @@ TEST_F(JackTest, EveryBeatAndClockIsExactForHalfAMinuteWhileFourBusyProcessesSha
             EXPECT_EQ(clicks[i].crossings > 22, beat % 4 == 0) << "click " << i;
         }
     }
-    expectClockOnEveryBeat(clicks, recorder);
+    expectClockOnEveryBeat(clicks, recorder, 15);
     EXPECT_EQ(recorder.midiBytes().back().byte, 0xFC);
 }
 
@@ -198,7 +207,7 @@ TEST_F(JackTest, TempoKeysMoveBeatAndClockTogetherWithoutGapOrDoubledClick) {
     if (clean(recorder, clicks[last - 1]) && clean(recorder, clicks[last])) {
         EXPECT_EQ(clicks[last].start - clicks[last - 1].start, kBeat125);
     }
-    expectClockOnEveryBeat(clicks, recorder);
+    expectClockOnEveryBeat(clicks, recorder, 3);
 }
 
 // The server is killed while the bar plays and a new one starts: the program lives through it
@@ -211,7 +220,7 @@ TEST_F(JackTest, ProgramLivesThroughAServerRestartAndPlaysAgainWithinTwoSeconds)
     pause(2000);
     ASSERT_TRUE(app.alive());
     ASSERT_TRUE(server.startWithoutProbe());
-    JackRecorder recorder(8);
+    JackRecorder recorder(10);
     int waited = 0;
     for (; waited < 3000 && !recorder.start(); waited += 50)
         pause(50);
@@ -224,14 +233,19 @@ TEST_F(JackTest, ProgramLivesThroughAServerRestartAndPlaysAgainWithinTwoSeconds)
             << "not back within 2 s:\n"
             << app.readFile("output.log");
     }
-    pause(4000);
+    pause(6000);
     recorder.stop();
     ASSERT_TRUE(app.alive());
 
     const std::vector<Click> clicks = clicksOf(recorder);
     ASSERT_GE(clicks.size(), 6u);
-    EXPECT_LE(clicks.front().start, kBeat120);
-    expectIntervals(clicks, recorder, kBeat120);
+    // The bar plays on from where it was, so the recording may begin within a click, which is
+    // not judged; the program sounds again within a beat of the recording's start all the same.
+    const std::vector<std::int16_t> samples = recorder.recorded();
+    const auto heard =
+        std::find_if(samples.begin(), samples.end(), [](std::int16_t s) { return s != 0; });
+    EXPECT_LE(heard - samples.begin(), kBeat120);
+    expectIntervals(clicks, recorder, kBeat120, 4);
     const std::string log = app.readFile("output.log");
     EXPECT_NE(log.find("JACK server lost"), std::string::npos) << log;
     EXPECT_NE(log.find("sound back"), std::string::npos) << log;
@@ -245,11 +259,11 @@ TEST_F(JackTest, WithoutATimebaseMasterStartsAndStopsWithTheTransportAtItsOwnTem
     settings.replace(settings.find("followTransport=false"), 21, "followTransport=true");
     app.writeFile("settings.cfg", settings);
     startToMainWindow();
-    JackRecorder recorder(8);
+    JackRecorder recorder(11);
     ASSERT_TRUE(recorder.start());
     pause(1000);
     recorder.roll();
-    pause(3000);
+    pause(6000);
     recorder.halt();
     pause(1500);
     recorder.stop();
@@ -262,7 +276,7 @@ TEST_F(JackTest, WithoutATimebaseMasterStartsAndStopsWithTheTransportAtItsOwnTem
     ASSERT_GE(clicks.size(), 5u);
     EXPECT_GE(clicks.front().start, rolled) << "nothing before the roll";
     EXPECT_LT(clicks.front().start, rolled + 4 * kBeat120) << "started with the roll (in a bar)";
-    expectIntervals(clicks, recorder, kBeat120);
+    expectIntervals(clicks, recorder, kBeat120, 4);
     EXPECT_LT(clicks.back().start, stopped + 4800) << "stopped with the transport";
 }
 
@@ -276,11 +290,11 @@ TEST_F(JackTest, FollowsATimebaseMastersTransportTempoAndBars) {
     JackTimebaseMaster master(90.0, 3);
     ASSERT_TRUE(master.start());
     startToMainWindow();
-    JackRecorder recorder(10);
+    JackRecorder recorder(13);
     ASSERT_TRUE(recorder.start());
     pause(500);
     master.roll();
-    pause(6000);
+    pause(9000);
     master.halt();
     pause(1000);
     recorder.stop();
@@ -302,7 +316,7 @@ TEST_F(JackTest, FollowsATimebaseMastersTransportTempoAndBars) {
         EXPECT_EQ((clicks[i].start - zero) % 32000, 0) << "click " << i;
         EXPECT_EQ(clicks[i].crossings > 22, (clicks[i].start - zero) % 96000 == 0) << "click " << i;
     }
-    EXPECT_GE(2 * judged, clicks.size()) << "too few clicks clear of xruns";
+    EXPECT_GE(judged, 4u) << "too few clicks clear of xruns";
     // The window thread sees the roll at its next turn and starts at the master's next beat; with
     // the sanitizers on a loaded machine that took a little over a second once, so a bar is
     // allowed.

@@ -91,15 +91,16 @@ class JackSoundDeviceTest : public ::testing::Test {
 // on); the clock starts on the first click's frame with 24 pulses a beat, each on its frame, and
 // stops with the loop.
 TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHeld) {
-    JackRecorder recorder(6);
+    // Five seconds of loop: a skipped period may take a click whole, and enough must remain.
+    JackRecorder recorder(8);
     ASSERT_TRUE(recorder.start());
     pause(300);
     play(50);
-    pause(1500);
+    pause(2500);
     device.lock();
     pause(200);
     device.unlock();
-    pause(1500);
+    pause(2500);
     device.lock();
     beat->stop();
     device.unlock();
@@ -164,13 +165,16 @@ TEST_F(JackSoundDeviceTest, ComesBackToANewServerWithinTwoSecondsAndPlaysOn) {
     for (; waited < 2000 && !device.connected(); waited += 20, pause(20))
         device.service();
     ASSERT_TRUE(device.connected()) << "not back within 2 s";
-    JackRecorder recorder(3);
+    JackRecorder recorder(5);
     ASSERT_TRUE(recorder.start());
-    pause(2500);
+    pause(4500);
     recorder.stop();
     const std::vector<long> clicks = onsets(recorder.recorded());
     ASSERT_GE(clicks.size(), 4u);
-    EXPECT_LT(clicks.front(), beatFrames + 1);
+    // A click the server skipped whole is not there to be the first.
+    if (recorder.undisturbed(0, clicks.front())) {
+        EXPECT_LT(clicks.front(), beatFrames + 1);
+    }
     expectIntervals(recorder, clicks);
     char line[256];
     std::string log;
