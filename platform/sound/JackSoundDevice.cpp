@@ -51,9 +51,22 @@ JackSoundDevice::~JackSoundDevice() {
     freeBuffers();
 }
 
+// A server that runs may still refuse a new client for a moment: under load libjack now and then
+// fails to start its own thread for it or to map the server's memory, and a server full of ports
+// takes none until another client leaves. That is worth a few more tries; a server that does not
+// answer at all is not, so that choosing a device is not slowed where none runs.
 bool JackSoundDevice::createInterface() {
     if (client != nullptr) return true;
-    return openClient();
+    for (int attempt = 1;; attempt++) {
+        bool serverAnswered = false;
+        if (openClient(&serverAnswered)) return true;
+        if (!serverAnswered || attempt == openAttempts) return false;
+        lock();
+        note("the JACK server did not take the client; trying again (%d of %d)", attempt + 1,
+             openAttempts);
+        unlock();
+        sleepMilliseconds(openRetryMs);
+    }
 }
 
 bool JackSoundDevice::createPrimaryBuffer() {
@@ -94,9 +107,10 @@ void JackSoundDevice::releasePrimaryBuffer() {
 }
 
 // The process callback runs from activation on: the output format is set before it.
-bool JackSoundDevice::openClient() {
+bool JackSoundDevice::openClient(bool* serverAnswered) {
     jack_status_t status{};
     client = jack_client_open(clientName, JackNoStartServer, &status);
+    if (serverAnswered != nullptr) *serverAnswered = (status & JackServerFailed) == 0;
     if (client == nullptr) return false;
     serverGone.store(false);
     serverRate = static_cast<int>(jack_get_sample_rate(client));

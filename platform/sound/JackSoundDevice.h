@@ -36,7 +36,8 @@ class JackSoundDevice : public SoundDevice {
     JackSoundDevice();
     ~JackSoundDevice() override;
 
-    // Connects to the running server; false when none runs.
+    // Connects to the running server; false when none runs. A server that answers but takes no
+    // client is tried a few times, half a second apart.
     bool createInterface() override;
     bool createPrimaryBuffer() override;
     int nativeRate() override { return serverRate; }
@@ -64,6 +65,8 @@ class JackSoundDevice : public SoundDevice {
     static constexpr int chunkFrames = 512;
     static constexpr int shadowCapacity = 16;
     static constexpr std::uint32_t reconnectIntervalMs = 1000;
+    static constexpr int openAttempts = 4;
+    static constexpr std::uint32_t openRetryMs = 500;
 
     std::recursive_mutex mutex;
     _jack_client* client = nullptr;
@@ -102,7 +105,9 @@ class JackSoundDevice : public SoundDevice {
     unsigned xrunsReported = 0;
     unsigned missedReported = 0;
 
-    bool openClient();
+    // Opens the client and its ports; `serverAnswered` (when given) tells whether a server
+    // answered, also when the open failed.
+    bool openClient(bool* serverAnswered = nullptr);
     void closeClient();
     bool startOutput();
     void connectToPlayback();

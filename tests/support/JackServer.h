@@ -39,8 +39,9 @@ class JackServer {
     static constexpr int rate = 48000;
     static constexpr int period = 1024;
 
-    explicit JackServer(const std::string& tag)
-        : serverName("brevant20-" + tag + "-" + std::to_string(getpid())) {
+    // A `portMax` of 0 leaves the server's own limit of ports; dummy's driver takes five of any.
+    explicit JackServer(const std::string& tag, int portMax = 0)
+        : serverName("brevant20-" + tag + "-" + std::to_string(getpid())), ports(portMax) {
         setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
     }
     ~JackServer() {
@@ -89,11 +90,14 @@ class JackServer {
 
   private:
     std::string serverName;
+    int ports = 0;
     pid_t server = -1;
 
     bool spawn() {
         if (server > 0) return false;
-        std::vector<std::string> arguments = {"jackd", "-n", serverName, "-d", "dummy"};
+        std::vector<std::string> arguments = {"jackd", "-n", serverName};
+        if (ports > 0) arguments.insert(arguments.end(), {"-p", std::to_string(ports)});
+        arguments.insert(arguments.end(), {"-d", "dummy"});
         arguments.insert(arguments.end(),
                          {"-r", std::to_string(rate), "-p", std::to_string(period)});
         std::vector<char*> argv;

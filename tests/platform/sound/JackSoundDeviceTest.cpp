@@ -184,4 +184,27 @@ TEST_F(JackSoundDeviceTest, ComesBackToANewServerWithinTwoSecondsAndPlaysOn) {
     EXPECT_NE(log.find("sound back"), std::string::npos) << log;
 }
 
+// A server with no room for the client's three ports refuses it until another client leaves; the
+// device tries again meanwhile rather than staying without sound for the whole run.
+TEST(JackSoundDeviceOpenTest, TriesAgainWhileTheServerHasNoRoomForItsPorts) {
+    if (!JackServer::available()) GTEST_SKIP() << "jackd is missing";
+    JackServer server("full", 8);  // room for three ports besides the driver's
+    ASSERT_TRUE(server.start());
+    JackRecorder holder(1);
+    ASSERT_FALSE(holder.start("nobody"));  // keeps its client and two ports all the same
+    JackSoundDevice device;
+    bool opened = false;
+    std::thread opener([&] { opened = device.createInterface(); });
+    std::string log;
+    char line[256];
+    for (int i = 0; i < 500 && log.find("trying again") == std::string::npos; i++, pause(10))
+        while (device.takeMessage(line, sizeof line))
+            log += std::string(line) + "\n";
+    holder.stop();
+    opener.join();
+    EXPECT_NE(log.find("trying again"), std::string::npos) << log;
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(device.nativeRate(), JackServer::rate);
+}
+
 }  // namespace
