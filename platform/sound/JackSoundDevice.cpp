@@ -278,7 +278,6 @@ void JackSoundDevice::process(std::uint32_t frames) {
         mixShadow(left, right, midi, frames, skipped);
         return;
     }
-    clockBehind += skipped;
     mixLocked(left, right, midi, frames);
     mutex.unlock();
 }
@@ -299,7 +298,7 @@ void JackSoundDevice::mixLocked(float* left, float* right, void* midi, std::uint
         std::fill(right, right + frames, 0.0f);
         return;
     }
-    sendSkippedPulses(midi);
+    settlePulses(midi);
     catchUp();
     queryTransport();
     takeQueuedClock();
@@ -322,12 +321,12 @@ void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint
     shadowMixing.store(true);
     const int channels = outputChannels;
     if (!shadowValid.load() || channels == 0) {
-        clockBehind += skipped;
         std::fill(left, left + frames, 0.0f);
         std::fill(right, right + frames, 0.0f);
     } else {
         skipShadow(midi, skipped, channels);
-        sendClock(midi, shadowClock >= 0 ? &shadow[shadowClock] : nullptr, shadowPulses, frames);
+        copyPulses += sendClock(midi, shadowClock >= 0 ? &shadow[shadowClock] : nullptr,
+                                shadowPulses, frames);
         for (std::uint32_t offset = 0; offset < frames; offset += chunkFrames) {
             const int n = static_cast<int>(std::min<std::uint32_t>(chunkFrames, frames - offset));
             shadowMixer.render(scratch, n, channels);
@@ -338,22 +337,62 @@ void JackSoundDevice::mixShadow(float* left, float* right, void* midi, std::uint
     framesBehind += frames;
 }
 
-// The pulses that fell into periods the server skipped were never sent; a receiver that counts
-// them would fall behind for good, so they go out late, at this period's first frame. They are
-// the last frames the voices catch up by (the copies' frames come first and sent their pulses).
-void JackSoundDevice::sendSkippedPulses(void* midi) {
-    const std::uint64_t skipped = std::min(clockBehind, framesBehind);
-    clockBehind = 0;
+// The voices are about to catch up by the frames the copies played and the server skipped. A
+// receiver counts the pulses to find the beat, so it must get as many as the clock owes for those
+// frames: those of periods the server skipped were never sent, and those the copies sent follow
+// the clock as it was when they were taken, which the window thread may have moved meanwhile (a
+// tempo switched in, a bar queued). The pulses missing go out late, at this period's first frame;
+// any sent too many are held back from the next ones.
+void JackSoundDevice::settlePulses(void* midi) {
+    const std::uint64_t sent = copyPulses;
+    copyPulses = 0;
     const SoundVoice* voice = clockVoice;
-    if (voice == nullptr || startedMeanwhile(voice)) return;
-    sendOwedPulses(midi, voice, clockPulses, voice->position + (framesBehind - skipped), skipped);
+    if (framesBehind == 0 || voice == nullptr || !clockRunning || startedMeanwhile(voice)) return;
+    const std::uint64_t owed = clockPulsesAhead(framesBehind);
+    if (owed < sent) {
+        pulsesHeld += sent - owed;
+        return;
+    }
+    writeLatePulses(midi, owed - sent);
+}
+
+// Pulses whose frames have passed go out at the period's first frame, less any sent ahead.
+void JackSoundDevice::writeLatePulses(void* midi, std::uint64_t count) {
+    const std::uint64_t ahead = std::min(count, pulsesHeld);
+    pulsesHeld -= ahead;
+    for (std::uint64_t i = ahead; i < count; i++)
+        writeMidi(midi, 0, midiClock);
+}
+
+// The pulses of the next `frames` frames: the clock's voice plays them, or, once it ends, the voice
+// queued to take the clock after its delay.
+std::uint64_t JackSoundDevice::clockPulsesAhead(std::uint64_t frames) const {
+    const SoundVoice* voice = clockVoice;
+    std::uint64_t pulses = 0;
+    if (voice->playing && clockPulses > 0 && voice->length > 0) {
+        const std::uint64_t from = voice->position;
+        const std::uint64_t to =
+            voice->looping ? from + frames : std::min<std::uint64_t>(voice->length, from + frames);
+        pulses = pulsesBefore(to, voice->length, clockPulses) -
+                 pulsesBefore(from, voice->length, clockPulses);
+        if (voice->looping) return pulses;
+    }
+    const SoundVoice* next = clockNext;
+    if (next == nullptr || !next->playing || clockNextPulses <= 0 || next->length == 0 ||
+        frames <= next->delay)
+        return pulses;
+    const std::uint64_t from = next->position;
+    const std::uint64_t to = from + (frames - next->delay);
+    return pulses + pulsesBefore(to, next->length, clockNextPulses) -
+           pulsesBefore(from, next->length, clockNextPulses);
 }
 
 // The copies skip what the server skipped; the pulses of those frames go out at once.
 void JackSoundDevice::skipShadow(void* midi, std::uint32_t skipped, int channels) {
     if (skipped == 0) return;
     const SoundVoice* clock = shadowClock >= 0 ? &shadow[shadowClock] : nullptr;
-    if (clock != nullptr) sendOwedPulses(midi, clock, shadowPulses, clock->position, skipped);
+    if (clock != nullptr)
+        copyPulses += sendOwedPulses(midi, clock, shadowPulses, clock->position, skipped);
     for (std::uint32_t done = 0; done < skipped;) {
         const int n = static_cast<int>(std::min<std::uint32_t>(chunkFrames, skipped - done));
         shadowMixer.render(scratch, n, channels);
@@ -362,15 +401,15 @@ void JackSoundDevice::skipShadow(void* midi, std::uint32_t skipped, int channels
 }
 
 // The pulses of a looping voice's `count` frames from `from` on, written at the period's first
-// frame.
-void JackSoundDevice::sendOwedPulses(void* midi, const SoundVoice* voice, int pulses,
-                                     std::uint64_t from, std::uint64_t count) {
+// frame; returns how many fell due.
+std::uint64_t JackSoundDevice::sendOwedPulses(void* midi, const SoundVoice* voice, int pulses,
+                                              std::uint64_t from, std::uint64_t count) {
     if (count == 0 || !voice->playing || !voice->looping || pulses <= 0 || voice->length == 0)
-        return;
+        return 0;
     const std::uint64_t owed = pulsesBefore(from + count, voice->length, pulses) -
                                pulsesBefore(from, voice->length, pulses);
-    for (std::uint64_t i = 0; i < owed; i++)
-        writeMidi(midi, 0, midiClock);
+    writeLatePulses(midi, owed);
+    return owed;
 }
 
 // Pulses of a loop of `length` frames with `pulses` a round before frame `frame` of its rounds:
@@ -403,8 +442,11 @@ void JackSoundDevice::catchUp() {
         held[i]->playing = true;
 }
 
+// A voice queued meanwhile to start after a delay is not one: its delay counts from the frame the
+// voices are at, so it catches up with them.
 bool JackSoundDevice::startedMeanwhile(const SoundVoice* voice) const {
-    if (!voice->playing || voice->position != 0 || voice->fraction != 0) return false;
+    if (!voice->playing || voice->position != 0 || voice->fraction != 0 || voice->delay > 0)
+        return false;
     for (int i = 0; i < shadowCapacity; i++)
         if (shadowSource[i] == voice && shadow[i].playing) return false;
     return true;
@@ -458,13 +500,15 @@ void JackSoundDevice::keepShadow() {
 
 // Pulse k of the loop falls on its sample floor(L * k / N); the first one at or after the
 // voice's position is k = ceil(position * N / L). Pulses past the loop's end continue into its
-// next round, since floor(L * (k + N) / N) = L + floor(L * k / N).
-void JackSoundDevice::sendClock(void* midi, const SoundVoice* voice, int pulses,
-                                std::uint32_t frames) {
+// next round, since floor(L * (k + N) / N) = L + floor(L * k / N). Returns the pulses that fell
+// due.
+std::uint64_t JackSoundDevice::sendClock(void* midi, const SoundVoice* voice, int pulses,
+                                         std::uint32_t frames) {
     if (voice == nullptr || !voice->playing || pulses <= 0 || voice->length == 0) {
         if (clockRunning) writeMidi(midi, 0, midiStop);
         clockRunning = false;
-        return;
+        pulsesHeld = 0;
+        return 0;
     }
     if (!clockRunning) writeMidi(midi, 0, midiStart);
     clockRunning = true;
@@ -474,7 +518,7 @@ void JackSoundDevice::sendClock(void* midi, const SoundVoice* voice, int pulses,
     // A voice that ends at its last sample gives no pulses past it: the queued one goes on.
     const std::uint64_t end =
         voice->looping ? frames : std::min<std::uint64_t>(frames, length - position);
-    writePulses(midi, length, n, position, 0, end);
+    return writePulses(midi, length, n, position, 0, end);
 }
 
 // Pulses of the queued voice in this period: it starts after its delay at its first sample.
@@ -487,14 +531,22 @@ void JackSoundDevice::sendQueuedClock(void* midi, std::uint32_t frames) {
 }
 
 // Pulse k of a loop of `length` samples falls `offset` frames after the period's start plus its
-// sample floor(length * k / n) less the voice's position; those before `end` are written.
-void JackSoundDevice::writePulses(void* midi, std::uint64_t length, std::uint64_t n,
-                                  std::uint64_t position, std::uint64_t offset, std::uint64_t end) {
-    for (std::uint64_t k = (position * n + length - 1) / length;; k++) {
+// sample floor(length * k / n) less the voice's position; those before `end` are written, but for
+// any held back. Returns the pulses that fell due, written or held.
+std::uint64_t JackSoundDevice::writePulses(void* midi, std::uint64_t length, std::uint64_t n,
+                                           std::uint64_t position, std::uint64_t offset,
+                                           std::uint64_t end) {
+    std::uint64_t due = 0;
+    for (std::uint64_t k = (position * n + length - 1) / length;; k++, due++) {
         const std::uint64_t at = offset + length * k / n - position;
         if (at >= end) break;
+        if (pulsesHeld > 0) {
+            pulsesHeld--;
+            continue;
+        }
         writeMidi(midi, static_cast<std::uint32_t>(at), midiClock);
     }
+    return due;
 }
 
 // Samples of full scale become 1.0 exactly, so a recording in 16 bits gives them back unchanged.

@@ -24,7 +24,9 @@ namespace platform {
 // never waits: it takes the device lock only with a try. When the window thread holds the lock,
 // the period is mixed from a copy of the voices taken at the end of the last period (the last
 // state), and the voices themselves catch up by as many frames at the next period, so that the
-// beat grid stays on the server's frame clock. Such periods are counted and reported like xruns.
+// beat grid stays on the server's frame clock. The clock pulses the copy sent are then settled
+// against those the clock owes for the same frames, which differ when the window thread moved the
+// clock meanwhile. Such periods are counted and reported like xruns.
 //
 // A server that goes away (killed, restarted) is noticed by service() on the window thread,
 // which connects again at most once a second; the buffers keep their positions meanwhile, so a
@@ -84,7 +86,8 @@ class JackSoundDevice : public SoundDevice {
     int shadowClock = -1;  // the clock's voice among the copies, or -1
     int shadowPulses = 0;
     std::uint64_t framesBehind = 0;
-    std::uint64_t clockBehind = 0;  // frames of those the server skipped whose pulses are owed
+    std::uint64_t copyPulses = 0;  // clock pulses the copies sent for those frames
+    std::uint64_t pulsesHeld = 0;  // pulses sent ahead of the clock, held back from the next ones
     JackCycleClock cycleClock;
     std::atomic<bool> shadowValid{false};
     std::atomic<bool> shadowMixing{false};
@@ -120,20 +123,22 @@ class JackSoundDevice : public SoundDevice {
     void mixLocked(float* left, float* right, void* midi, std::uint32_t frames);
     void mixShadow(float* left, float* right, void* midi, std::uint32_t frames,
                    std::uint32_t skipped);
-    void sendSkippedPulses(void* midi);
+    void settlePulses(void* midi);
+    std::uint64_t clockPulsesAhead(std::uint64_t frames) const;
+    void writeLatePulses(void* midi, std::uint64_t count);
     void skipShadow(void* midi, std::uint32_t skipped, int channels);
-    void sendOwedPulses(void* midi, const SoundVoice* voice, int pulses, std::uint64_t from,
-                        std::uint64_t count);
+    std::uint64_t sendOwedPulses(void* midi, const SoundVoice* voice, int pulses,
+                                 std::uint64_t from, std::uint64_t count);
     static std::uint64_t pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses);
     void catchUp();
     bool startedMeanwhile(const SoundVoice* voice) const;
     void keepShadow();
     void queryTransport();
-    void sendClock(void* midi, const SoundVoice* voice, int pulses, std::uint32_t frames);
+    std::uint64_t sendClock(void* midi, const SoundVoice* voice, int pulses, std::uint32_t frames);
     void takeQueuedClock();
     void sendQueuedClock(void* midi, std::uint32_t frames);
-    void writePulses(void* midi, std::uint64_t length, std::uint64_t n, std::uint64_t position,
-                     std::uint64_t offset, std::uint64_t end);
+    std::uint64_t writePulses(void* midi, std::uint64_t length, std::uint64_t n,
+                              std::uint64_t position, std::uint64_t offset, std::uint64_t end);
     void toPorts(float* left, float* right, std::uint32_t offset, int frames) const;
 
     static int onProcess(std::uint32_t frames, void* self);

@@ -39,7 +39,7 @@ class JackServer {
     static constexpr int rate = 48000;
     static constexpr int period = 1024;
 
-    // A `portMax` of 0 leaves the server's own limit of ports; dummy's driver takes five of any.
+    // A `portMax` of 0 keeps the server's own limit of ports; the dummy driver's five count in it.
     explicit JackServer(const std::string& tag, int portMax = 0)
         : serverName("brevant20-" + tag + "-" + std::to_string(getpid())), ports(portMax) {
         setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "../../support/JackServer.h"
@@ -60,15 +61,20 @@ class JackSoundDeviceTest : public ::testing::Test {
         ASSERT_EQ(device.nativeRate(), JackServer::rate);
         ASSERT_TRUE(device.createPrimaryBuffer());
         ASSERT_TRUE(device.setPrimaryFormat(2, JackServer::rate, 16));
-        // A beat-long loop whose first 40 samples are a click.
-        beat = device.createBuffer(2 * beatFrames);
+        beat = clickLoop(beatFrames);
         ASSERT_NE(beat, nullptr);
+    }
+
+    // A loop of `frames` frames whose first 40 samples are a click.
+    SoundBuffer* clickLoop(int frames) {
+        SoundBuffer* loop = device.createBuffer(2u * static_cast<std::uint32_t>(frames));
         void* region = nullptr;
         std::uint32_t bytes = 0;
-        ASSERT_TRUE(beat->lock(&region, &bytes));
+        if (loop == nullptr || !loop->lock(&region, &bytes)) return nullptr;
         for (int i = 0; i < 40; i++)
             static_cast<std::int16_t*>(region)[i] = static_cast<std::int16_t>(1000 + 100 * i);
-        beat->unlock();
+        loop->unlock();
+        return loop;
     }
 
     // Starts the loop; holding the lock a while longer makes the start wait through periods
@@ -150,6 +156,88 @@ TEST_F(JackSoundDeviceTest, LoopAndClockKeepTheServersFramesEvenWhileTheLockIsHe
     // period in which it stopped may be mixed from the last state, which the stop gave up.
     EXPECT_LE(midi.back().frame, midi[midi.size() - 2].frame + 1000 + JackServer::period);
 }
+
+// The clock moves to a loop of twice the tempo while the real-time thread mixes from the copy of
+// the voices, as it does whenever the window thread holds the lock: switched in at once at the same
+// place in the beat (as a tempo key does), or queued to start where the sounding loop ends (as the
+// trainer does). The copies played and clocked the old loop meanwhile; a receiver that counts 24
+// pulses to a beat must still find every click on a beat, across the change too.
+class JackClockChangeTest : public JackSoundDeviceTest,
+                            public ::testing::WithParamInterface<bool> {};
+
+TEST_P(JackClockChangeTest, ClicksAndPulseCountsStayOnTheBeatWhenTheTempoChangesUnderABusyLock) {
+    const bool queued = GetParam();
+    constexpr int fastFrames = beatFrames / 2;
+    SoundBuffer* fast = clickLoop(fastFrames);
+    ASSERT_NE(fast, nullptr);
+    JackRecorder recorder(8);
+    ASSERT_TRUE(recorder.start());
+    pause(300);
+    play();
+    pause(1200);
+    // Halfway into a beat the change, and the old loop's end, fall well inside the hold.
+    device.lock();
+    std::uint32_t at = beat->position() / 2;
+    for (int i = 0; i < 500 && (at < 12000 || at >= 14000); i++) {
+        device.unlock();
+        pause(2);
+        device.lock();
+        at = beat->position() / 2;
+    }
+    ASSERT_TRUE(at >= 12000 && at < 14000);
+    pause(300);
+    at = beat->position() / 2;  // the copies played on; the voices are where they were
+    if (queued) {
+        ASSERT_TRUE(beat->play(false));
+        ASSERT_TRUE(fast->playAfter(beatFrames - at));
+        device.queueClockBuffer(fast, 24);
+    } else {
+        // The same place in the beat, on the same side of the pulse before it.
+        ASSERT_TRUE(fast->setPosition(2 * ((at + 1) / 2)));
+        ASSERT_TRUE(fast->play(true));
+        ASSERT_TRUE(beat->stop());
+        device.setClockBuffer(fast, 24);
+    }
+    device.unlock();
+    pause(2000);
+    device.lock();
+    fast->stop();
+    device.unlock();
+    pause(300);
+    recorder.stop();
+
+    // Beats of the old tempo, one interval across the change, then beats of the new tempo; the
+    // pulses between two clicks a receiver's whole beats.
+    const std::vector<long> clicks = onsets(recorder.recorded());
+    const std::vector<MidiByte> midi = recorder.midiBytes();
+    const long across = queued ? 0 : static_cast<long>(at - (at + 1) / 2) % fastFrames;
+    bool changed = false;
+    int judged = 0;
+    for (std::size_t i = 1; i < clicks.size(); i++) {
+        const long from = clicks[i - 1], to = clicks[i];
+        if (!recorder.undisturbed(from, to)) continue;
+        long pulses = 0;
+        for (const MidiByte& byte : midi)
+            pulses += byte.byte == 0xF8 && static_cast<long>(byte.frame) >= from &&
+                      static_cast<long>(byte.frame) < to;
+        if (!changed && to - from == beatFrames) {
+            EXPECT_EQ(pulses, 24) << "old beat from " << from;
+            continue;
+        }
+        if (!changed) {
+            changed = true;
+            EXPECT_EQ((to - from) % fastFrames, across) << "across the change from " << from;
+            EXPECT_EQ(pulses % 24, 0) << "across the change from " << from;
+            continue;
+        }
+        judged++;
+        EXPECT_EQ(to - from, fastFrames) << "new beat from " << from;
+        EXPECT_EQ(pulses, 24) << "new beat from " << from;
+    }
+    EXPECT_GE(judged, 3) << "too few new beats clear of xruns";
+}
+
+INSTANTIATE_TEST_SUITE_P(SwitchedOrQueued, JackClockChangeTest, ::testing::Bool());
 
 // The server is killed while the loop plays and a new one starts: the device lives through it,
 // connects again on its own within two seconds, and the loop sounds on its grid at once.
