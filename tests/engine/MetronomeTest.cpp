@@ -577,14 +577,14 @@ class TransportDevice : public platform::OfflineSoundDevice {
     platform::SoundTransport transport{true, true, 120.0, 4, -1000, 128};
 };
 
-// {name, master's BPM, frames its bar start moves by, readings that show it moved, whether the
-// bar moves onto it}
+// A grid that lost output periods sees the master's bar start that many frames earlier in its
+// own frames; one that gained them, later.
 struct BarMove {
     const char* name;
-    double bpm;
-    int by;
-    int readings;
-    bool placed;
+    double bpm;    // the master's tempo
+    int by;        // frames the master's bar start moves by
+    int readings;  // readings that show it moved, before it goes back
+    bool placed;   // whether the bar moves onto it
 };
 
 void PrintTo(const BarMove& move, std::ostream* out) {
@@ -612,8 +612,8 @@ TEST_P(TransportBarTest, ABarOffTheMastersByMoreThanTheSlackMovesOntoItOnceTwoRe
 }
 
 INSTANTIATE_TEST_SUITE_P(Moves, TransportBarTest,
-                         ::testing::Values(BarMove{"aPeriodLost", 120.0, 256, 2, true},
-                                           BarMove{"twoPeriodsGained", 120.0, -512, 2, true},
+                         ::testing::Values(BarMove{"aPeriodLost", 120.0, -256, 2, true},
+                                           BarMove{"twoPeriodsGained", 120.0, 512, 2, true},
                                            BarMove{"withinTheSlack", 120.0, 100, 2, false},
                                            BarMove{"oneReadingAlone", 120.0, 256, 1, false},
                                            BarMove{"masterBetweenWholeBpm", 120.4, 256, 2, false}),
