@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -446,10 +447,49 @@ bool Metronome::syncToTransport() {
         beats = changed ? wantedBeats : beats;
         if (changed && running) rebuild = true;
     }
-    if (t.rolling == running) return changed;
+    if (t.rolling == running) {
+        if (!changed) keepOnTransportBar();
+        return changed;
+    }
     running = t.rolling;
     restart();
     return true;
+}
+
+// The bar was placed on the master's at the roll, and stays there only while the output keeps
+// every period: one the grid lost or gained in an xrun (a skipped period the device could not
+// tell from one read late), or the master moving its position, puts the bar off it by whole
+// periods, and it is placed on it again. Two readings in different periods must agree first, so
+// that one taken amid an xrun moves nothing. A bar of another length than the master's (a tempo
+// between whole BPM) cannot stay on it and keeps its own grid.
+void Metronome::keepOnTransportBar() {
+    if (!running || pending || queued || rebuild || barLength < 1) return;
+    AudioEngine::Lock lock(audio);
+    platform::SoundTransport t;
+    if (!audio.transport(t) || !t.hasBarBeat || !t.rolling) return;
+    const double masterBar = t.beatsPerBar * 60.0 / t.beatsPerMinute * rate;
+    if (std::abs(masterBar - barLength) > 1.0) return;
+    const auto now = static_cast<std::int64_t>(audio.mixedFrames());
+    const std::int64_t length = barLength;
+    const std::int64_t wanted = ((now - t.barStartFrame) % length + length) % length;
+    const std::int64_t playing = audio.playPosition(0);
+    // How far the sounding bar's start lies after the master's, the nearer way round the bar.
+    const std::int64_t off =
+        ((playing - wanted) % length + length + length / 2) % length - length / 2;
+    if (std::llabs(off) <= t.barStartSlack) {
+        barOffSeen = 0;
+        return;
+    }
+    if (barOffSeen == 0 || std::llabs(off - barOffSeen) > t.barStartSlack || now == barOffSeenAt) {
+        barOffSeen = off;
+        barOffSeenAt = now;
+        return;
+    }
+    barOffSeen = 0;
+    audio.setPlayPosition(0, 2u * static_cast<std::uint32_t>(wanted));
+    segmentStart += off;
+    programLog().add("bar placed on the transport master's again, " + std::to_string(off) +
+                     " frames off it");
 }
 
 // The clock follows the given sound, 24 pulses a beat; without midiClock it stays silent.

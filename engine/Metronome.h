@@ -183,6 +183,8 @@ class Metronome : public TextStream {
     std::int64_t stepBar = 0;        // the bar at which the trainer's present tempo began
     bool trainerCounting = false;    // stepBar counts for the trainer as it is on now
     double queuedTempo = 0.0;        // the tempo of the queued bar
+    std::int64_t barOffSeen = 0;     // frames the bar was off the master's at the last look
+    std::int64_t barOffSeenAt = 0;   // the mixer frame of that look
     // The normal and the accented click of the synthesised sound `wavesSound` at `wavesRate`.
     static constexpr int maxClickLength = 9600;  // 50 ms at up to 192 kHz
     float clickWaves[2][maxClickLength];
@@ -204,6 +206,7 @@ class Metronome : public TextStream {
     void takeQueuedBar();
     void markClock(int sound);
     void alignToTransport();
+    void keepOnTransportBar();
     double mappedPosition(double oldPosition) const;
     std::uint32_t mappedSample(double position) const;
 };

@@ -2,6 +2,7 @@
 // reads in its process callback.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -10,8 +11,11 @@ namespace platform {
 // ran in the one before. A client that the server skipped (an xrun) reads a time more than one
 // period on; but a client that runs late, after the server began its next cycle, reads that
 // cycle's time too, and then reads the same time again in its next period. The two look alike
-// until that next period, so a step is owed only once the period after it confirms it. The
-// class has no JACK header and no library: test clients and measuring tools use it as well.
+// until that next period, so a step is owed only once the period after it confirms it. A step
+// of several periods followed by a repeated time is both: the late period read a time at least
+// one period ahead of its own, and the server's cycles beyond that one were skipped all the same
+// (a client woken late misses the wake-ups that came meanwhile). The class has no JACK header and
+// no library: test clients and measuring tools use it as well.
 class JackCycleClock {
   public:
     // Takes the server's frame time read in a period of `frames` frames. Returns the frames the
@@ -27,8 +31,11 @@ class JackCycleClock {
         const std::uint32_t step = frameTime - last;
         std::uint32_t owed = 0;
         if (step == 0 && pending > 0) {
-            // The previous period read this one's time: nothing was skipped.
-            ahead = pending;
+            // The previous period read this one's time, so it ran at least its own length late;
+            // what its step had beyond that are cycles that ran without it. Where between the
+            // two periods they lay cannot be told; a period ahead is the least it was.
+            ahead = std::min(pending, lastFrames);
+            owed = pending - ahead;
             pending = 0;
         } else if (step >= lastFrames && step < backwards) {
             owed = pending;
@@ -40,7 +47,8 @@ class JackCycleClock {
     }
 
     // The frames by which the time read in the previous period was ahead of that period, because
-    // the client ran late; 0 when it was right.
+    // the client ran late (at least that much; one period where it read several ahead); 0 when
+    // it was right.
     std::uint32_t previousAhead() const { return ahead; }
 
     // Frames of a step not yet confirmed: if it was real, the period now mixing is that much

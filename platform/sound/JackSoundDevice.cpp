@@ -477,6 +477,13 @@ void JackSoundDevice::queryTransport() {
     const std::uint64_t positionFrame = framesMixed() + cycleClock.unconfirmed();
     transport.barStartFrame = static_cast<std::int64_t>(positionFrame) -
                               static_cast<std::int64_t>(std::llround(framesIntoBar));
+    // A period lost or gained by the grid moves the bar by a whole period; a master's whole
+    // ticks move barStartFrame by up to a tick from one period to the next.
+    const double tickFrames =
+        (position.valid & JackTickDouble) != 0
+            ? 1.0
+            : 60.0 / position.beats_per_minute / position.ticks_per_beat * outputRate + 1.0;
+    transport.barStartSlack = std::max(period / 2, static_cast<int>(std::ceil(tickFrames)));
 }
 
 bool JackSoundDevice::readTransport(SoundTransport& out) {

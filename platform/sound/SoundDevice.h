@@ -22,6 +22,9 @@ struct SoundTransport {
     int beatsPerBar = 0;
     // The mixer frame (as framesMixed counts) where the master's current bar began.
     std::int64_t barStartFrame = 0;
+    // A bar placed further than this from barStartFrame is off the master's grid: less cannot be
+    // told from how barStartFrame wavers (a master's whole ticks) or is no lost output period.
+    int barStartSlack = 0;
 };
 
 // One reading of the output's sample clock against the computer's: output frame `frame` (as

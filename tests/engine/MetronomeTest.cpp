@@ -562,3 +562,63 @@ TEST_F(MetronomeAt48000Test, EveryBeatIs24000FramesAndATempoChangeKeepsTheGrid) 
     expectLoop(36000, newBar, 28800);
     EXPECT_EQ(nextOnset(36000), 36000 + 9600) << "half a new beat later";
 }
+
+namespace {
+
+// An offline device with a rolling transport whose master the test moves, as the JACK device
+// reports it: the master's bar start in the mixer's frames.
+class TransportDevice : public platform::OfflineSoundDevice {
+  public:
+    TransportDevice() : OfflineSoundDevice(noFault, 48000) {}
+    bool readTransport(platform::SoundTransport& out) override {
+        out = transport;
+        return true;
+    }
+    platform::SoundTransport transport{true, true, 120.0, 4, -1000, 128};
+};
+
+// A grid that lost output periods sees the master's bar start that many frames earlier in its
+// own frames; one that gained them, later.
+struct BarMove {
+    const char* name;
+    double bpm;    // the master's tempo
+    int by;        // frames the master's bar start moves by
+    int readings;  // readings that show it moved, before it goes back
+    bool placed;   // whether the bar moves onto it
+};
+
+void PrintTo(const BarMove& move, std::ostream* out) {
+    *out << move.name;
+}
+
+class TransportBarTest : public MetronomeTest, public ::testing::WithParamInterface<BarMove> {};
+
+TEST_P(TransportBarTest, ABarOffTheMastersByMoreThanTheSlackMovesOntoItOnceTwoReadingsAgree) {
+    const BarMove& move = GetParam();
+    auto owned = std::make_unique<TransportDevice>();
+    TransportDevice& device = *owned;
+    ASSERT_TRUE(audio.init(nullptr, 1, std::move(owned)));
+    device.transport.beatsPerMinute = move.bpm;
+    m->followTransport = true;
+    ASSERT_TRUE(m->syncToTransport());  // starts 1000 frames into the master's bar
+    play(5000);
+    device.transport.barStartFrame += move.by;
+    for (int i = 0; i < 2; i++, play(256)) {
+        if (i == move.readings) device.transport.barStartFrame -= move.by;
+        m->syncToTransport();
+    }
+    play(30000);
+    EXPECT_EQ(nextOnset(10000), 23000 + (move.placed ? move.by : 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, TransportBarTest,
+                         ::testing::Values(BarMove{"aPeriodLost", 120.0, -256, 2, true},
+                                           BarMove{"twoPeriodsGained", 120.0, 512, 2, true},
+                                           BarMove{"withinTheSlack", 120.0, 100, 2, false},
+                                           BarMove{"oneReadingAlone", 120.0, 256, 1, false},
+                                           BarMove{"masterBetweenWholeBpm", 120.4, 256, 2, false}),
+                         [](const ::testing::TestParamInfo<BarMove>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace

@@ -44,6 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
         Reads{"skippedTwice", {0, 768, 1280, 1536}, {0, 0, 512, 256}, {0, 0, 0, 0}},
         // The period at 1512 ran after the server began the next one and read its time.
         Reads{"late", {1000, 1256, 1768, 1768, 2024}, {0, 0, 0, 0, 0}, {0, 0, 0, 256, 0}},
+        // The period at 1512 ran late and read 2024, two periods past its own: the period at
+        // 1768 ran without it, which the repeated time makes known.
+        Reads{
+            "lateAndSkipped", {1000, 1256, 2024, 2024, 2280}, {0, 0, 0, 256, 0}, {0, 0, 0, 256, 0}},
         // The server's frame time wraps around its 32 bits.
         Reads{"wrapping",
               {0xFFFFFF00u, 0, 512, 512, 768, 1280, 1536},
