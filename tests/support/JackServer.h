@@ -27,17 +27,15 @@ extern char** environ;
 
 namespace testsupport {
 
-// jackd with the dummy driver (no sound card) at 48000 Hz and 1024-frame periods, under a server
-// name of its own so that it meets no other server; the test process itself talks to it through
-// JACK_DEFAULT_SERVER, which it sets while the server lives. At 256 frames (5.3 ms) this virtual
-// machine's server skips periods in storms (up to 15 a second beside other work or with the
-// sanitizers), which leaves too few beats clear of them to judge, and now and then the program's
-// grid ends a period off after one (a late read taken for a skip, or the reverse, which a client
-// cannot always tell apart). The tests judge frames, which do not depend on the period.
+// jackd with the dummy driver (no sound card) at 48000 Hz and 256-frame periods (5.3 ms, as a
+// studio runs), under a server name of its own so that it meets no other server; the test process
+// itself talks to it through JACK_DEFAULT_SERVER, which it sets while the server lives. On a
+// loaded virtual machine such a server skips periods now and then, in storms at worst; the tests
+// judge only frames clear of them.
 class JackServer {
   public:
     static constexpr int rate = 48000;
-    static constexpr int period = 1024;
+    static constexpr int period = 256;
 
     // A `portMax` of 0 keeps the server's own limit of ports; the dummy driver's five count in it.
     explicit JackServer(const std::string& tag, int portMax = 0)
