@@ -164,8 +164,7 @@ class CompositingDesktop : public ::testing::Test {
             desk, std::vector<std::string>{"xfwm4", "--compositor=on", "--sm-client-disable"});
         ASSERT_TRUE(manager->started());
         bool ready = false;
-        // Up to 30 s: under CI's load xfwm4's first start once took more than 10.
-        for (int i = 0; i < 600 && !ready; ++i, pause(50)) {
+        for (int i = 0; i < 200 && !ready; ++i, pause(50)) {
             std::string out;
             desk.run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &out);
             ready = out.find("window id") != std::string::npos;

@@ -85,8 +85,7 @@ protected:
         ASSERT_GT(openbox, 0);
         // The window manager is ready once it has announced itself on the root window.
         bool ready = false;
-        // Up to 30 s: under CI's load xfwm4's first start once took more than 10.
-        for (int i = 0; i < 600 && !ready; ++i, pause(50)) {
+        for (int i = 0; i < 200 && !ready; ++i, pause(50)) {
             std::string out;
             desk.run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &out);
             ready = out.find("window id") != std::string::npos;
