@@ -8,7 +8,7 @@ build="g++ cmake make pkg-config libsdl2-dev libpulse-dev libjack-jackd2-dev lib
   libfreetype-dev libfontconfig-dev ableton-link-dev"
 fonts="fontconfig fonts-dejavu-core fonts-wine"
 # jackd2 runs the private dummy JACK servers of the JACK tests.
-tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev mutter dbus-daemon libdbus-1-dev pulseaudio pulseaudio-utils jackd2 iproute2 ableton-link-utils"
+tests="googletest libgtest-dev xvfb xdotool imagemagick x11-utils openbox xfwm4 dbus-x11 weston xwayland sway grim wtype x11-xserver-utils libwayland-dev mutter dbus-daemon libdbus-1-dev pulseaudio pulseaudio-utils jackd2 iproute2 ableton-link-utils"
 package="dpkg-dev file binutils gzip"
 checks="appstream desktop-file-utils man-db lintian"
 peers="gtick libxtst6 linux-perf strace"
