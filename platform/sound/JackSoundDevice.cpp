@@ -373,8 +373,7 @@ std::uint64_t JackSoundDevice::clockPulsesAhead(std::uint64_t frames) const {
         const std::uint64_t from = voice->position;
         const std::uint64_t to =
             voice->looping ? from + frames : std::min<std::uint64_t>(voice->length, from + frames);
-        pulses = pulsesBefore(to, voice->length, clockPulses) -
-                 pulsesBefore(from, voice->length, clockPulses);
+        pulses = pulsesBetween(from, to, voice->length, clockPulses);
         if (voice->looping) return pulses;
     }
     const SoundVoice* next = clockNext;
@@ -383,8 +382,7 @@ std::uint64_t JackSoundDevice::clockPulsesAhead(std::uint64_t frames) const {
         return pulses;
     const std::uint64_t from = next->position;
     const std::uint64_t to = from + (frames - next->delay);
-    return pulses + pulsesBefore(to, next->length, clockNextPulses) -
-           pulsesBefore(from, next->length, clockNextPulses);
+    return pulses + pulsesBetween(from, to, next->length, clockNextPulses);
 }
 
 // The copies skip what the server skipped; the pulses of those frames go out at once.
@@ -406,18 +404,21 @@ std::uint64_t JackSoundDevice::sendOwedPulses(void* midi, const SoundVoice* voic
                                               std::uint64_t from, std::uint64_t count) {
     if (count == 0 || !voice->playing || !voice->looping || pulses <= 0 || voice->length == 0)
         return 0;
-    const std::uint64_t owed = pulsesBefore(from + count, voice->length, pulses) -
-                               pulsesBefore(from, voice->length, pulses);
+    const std::uint64_t owed = pulsesBetween(from, from + count, voice->length, pulses);
     writeLatePulses(midi, owed);
     return owed;
 }
 
-// Pulses of a loop of `length` frames with `pulses` a round before frame `frame` of its rounds:
-// pulse k falls on floor(length * k / pulses), so those of a round before x are ceil(x * pulses
-// / length).
-std::uint64_t JackSoundDevice::pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses) {
+// Pulses of a loop of `length` frames with `pulses` a round on its frames `from` to `to` (not
+// included), counted through its rounds: pulse k falls on floor(length * k / pulses), so those of
+// a round before x are ceil(x * pulses / length).
+std::uint64_t JackSoundDevice::pulsesBetween(std::uint64_t from, std::uint64_t to,
+                                             std::uint64_t length, int pulses) {
     const std::uint64_t n = static_cast<std::uint64_t>(pulses);
-    return frame / length * n + (frame % length * n + length - 1) / length;
+    const auto before = [&](std::uint64_t x) {
+        return x / length * n + (x % length * n + length - 1) / length;
+    };
+    return before(to) - before(from);
 }
 
 // The voices advance by the frames the copies played, so that they stay on the server's clock;

@@ -129,7 +129,8 @@ class JackSoundDevice : public SoundDevice {
     void skipShadow(void* midi, std::uint32_t skipped, int channels);
     std::uint64_t sendOwedPulses(void* midi, const SoundVoice* voice, int pulses,
                                  std::uint64_t from, std::uint64_t count);
-    static std::uint64_t pulsesBefore(std::uint64_t frame, std::uint64_t length, int pulses);
+    static std::uint64_t pulsesBetween(std::uint64_t from, std::uint64_t to, std::uint64_t length,
+                                       int pulses);
     void catchUp();
     bool startedMeanwhile(const SoundVoice* voice) const;
     void keepShadow();
