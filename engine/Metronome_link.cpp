@@ -329,14 +329,24 @@ void Metronome_link::moveCursor(std::int64_t from, std::int64_t to) {
 }
 
 // The tail of each beat after its last sample that is not quiet: the cursor may jump there.
+// A silent bar is made heard only where the rest of it is zero: a quiet tail made heard
+// would sound a faint fragment of the last click just before the first.
 void Metronome_link::measureQuiet() {
     const int beats = owner.barBeats;
+    int silentFrom = 0;
     for (int i = 0; i < beats && i < 9; i++) {
         const int end = i + 1 == beats ? owner.barLength : beatStart(i + 1);
         quietFrom[i] = beatStart(i);
-        for (int k = beatStart(i); k < end; k++)
+        silentFrom = beatStart(i);
+        for (int k = beatStart(i); k < end; k++) {
             if (std::abs(owner.pcmBar[k]) >= quietLevel) quietFrom[i] = k + 1;
+            if (owner.pcmBar[k] != 0) silentFrom = k + 1;
+        }
     }
+    // A zero tail too short for the window thread's passes to find falls back to the quiet one.
+    const int last = std::clamp(beats - 1, 0, 8);
+    const bool longEnough = owner.barLength - silentFrom >= rate() / 10.0;
+    audibleFrom = longEnough ? silentFrom : quietFrom[last];
 }
 
 void Metronome_link::started() {
@@ -434,7 +444,7 @@ bool Metronome_link::quiet(std::int64_t cursor) const {
 
 // A silent bar may jump anywhere; a sounding one only from a quiet tail to a quiet tail, so
 // that no click is cut. A silent bar is heard from the first time it sits on the grid in its
-// last beat's tail: its next sample heard is a session bar start.
+// last beat's silent tail: its next sample heard is a session bar start.
 void Metronome_link::align() {
     if (!following() || !owner.running || owner.pending || owner.queued) return;
     AudioEngine::Lock lock(owner.audio);
@@ -442,7 +452,7 @@ void Metronome_link::align() {
     const std::int64_t cursor = owner.audio.playPosition(0);
     const std::int64_t wanted = wantedCursor(mixed);
     if (wanted == cursor) {
-        if (silent && beatOf(cursor) == owner.barBeats - 1 && quiet(cursor)) {
+        if (silent && beatOf(cursor) == owner.barBeats - 1 && cursor >= audibleFrom) {
             // The first bar heard is the practice's first: its count starts at the next bar.
             owner.audio.setSoundVolume(0, owner.gain());
             silent = false;

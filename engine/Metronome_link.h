@@ -137,6 +137,9 @@ class Metronome_link {
     std::uint64_t lastReport = 0;
     bool reports = false;  // the pairs come from the device's timing reports
     int quietFrom[10] = {};
+    // Where a silent bar may be made heard: past the last beat's last sample that is not zero,
+    // or, for a sound that does not fall to zero soon enough, its quiet tail.
+    int audibleFrom = 0;
 
     void join(bool on, std::int64_t now);
     void takeTempo();

@@ -52,12 +52,19 @@ int socketsIn(pid_t pid, const std::string& table) {
 }
 
 // The onsets of the recorded clicks; one that the recording's end cut is left out.
+// Every sound after a silence is a whole click: a bar joining the session is made heard where
+// its last beat has fallen silent, so a faint fragment of that beat's tail is never heard alone.
 std::vector<long> onsetsIn(const std::string& recording) {
     ClickTrack track;
     std::vector<long> onsets;
     if (!track.load(recording)) return onsets;
-    for (const Click& click : track.clicks())
-        if (!click.cut) onsets.push_back(click.start);
+    for (const Click& click : track.clicks()) {
+        if (click.peak < 32)
+            ADD_FAILURE() << "a faint sound at sample " << click.start << " (peak " << click.peak
+                          << "), not a whole click";
+        else if (!click.cut)
+            onsets.push_back(click.start);
+    }
     return onsets;
 }
 

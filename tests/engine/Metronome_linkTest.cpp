@@ -17,6 +17,7 @@
 #include "../support/PrivateNetwork.h"
 #include "audio/AudioEngine.h"
 #include "platform/sound/OfflineSoundDevice.h"
+#include "platform/system/LinkSession.h"
 
 namespace {
 
@@ -49,7 +50,9 @@ class LinkedMetronome : public ::testing::Test {
     double ppm = 0;
     int rate = 44100;
     std::vector<std::int64_t> onsets;  // output frames where a click starts
+    std::int64_t firstSound = -1;      // the first output frame that is not zero
     int quietRun = 1000;
+    int step = 256;  // frames between two main-loop passes
 
     void SetUp() override {
         ASSERT_TRUE(network.ready()) << "cannot make a network namespace (root is needed)";
@@ -75,12 +78,13 @@ class LinkedMetronome : public ::testing::Test {
     double hostOf(std::int64_t frame) const {
         return startHost + static_cast<double>(frame) * 1e6 / (rate * (1.0 + ppm * 1e-6));
     }
-    // Plays `seconds` of output in steps of 256 frames, a main-loop pass after each.
+    // Plays `seconds` of output in steps of `step` frames, a main-loop pass after each.
     void play(double seconds) {
         auto* device = static_cast<platform::OfflineSoundDevice*>(AudioEngine::device());
         const std::int64_t end = frames + static_cast<std::int64_t>(seconds * rate);
         while (frames < end) {
-            for (std::int16_t s : device->render(256)) {
+            for (std::int16_t s : device->render(step)) {
+                if (s != 0 && firstSound < 0) firstSound = frames;
                 // A click's first sample is 0, its second far above the quiet level of a tail.
                 const bool loud = std::abs(s) >= 32;
                 if (loud && quietRun >= 50) onsets.push_back(frames - 1);
@@ -191,6 +195,28 @@ TEST_F(LinkedMetronome, TheTrainerStepsTheSessionsTempoFromABarStart) {
     }
     EXPECT_EQ(counts[0], 8);
     EXPECT_EQ(counts[1], 8);
+}
+
+// With a peer in the session a start is silent until the bar sits on the session's grid, and the
+// bar is made heard where its last beat has fallen silent: the first sound is a whole click, not
+// the faint end of the last beat's. Passes every 16 frames find the last beat's quiet tail as
+// soon as it begins, where that faint end still sounds.
+TEST_F(LinkedMetronome, WithAPeerTheFirstSoundHeardIsAWholeClick) {
+    platform::LinkSession peer(100.0);
+    peer.enable(true);
+    startAt(100);
+    m->running = false;
+    m->restart();
+    for (int i = 0; i < 100 && m->linked.session.peers() == 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(m->linked.session.peers(), 1);
+    step = 16;
+    m->running = true;
+    m->restart();
+    play(8);
+    ASSERT_FALSE(onsets.empty());
+    EXPECT_GT(onsets.front(), 0) << "with a peer, the start waits for the session's grid";
+    EXPECT_EQ(firstSound, onsets.front() + 1);
 }
 
 // Silent bars in a session fall on the session's bars: two bars of four clicks, one without,
