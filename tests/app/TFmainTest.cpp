@@ -335,6 +335,8 @@ TEST_F(TFmainTest, StoppedAndStillTheLoopPassesOnlyForEventsAndDrawsNoFrame) {
         EXPECT_LE(form->msUntilLoopWork(), BeatDial::frameInterval + 1);
         form->loopPass();
     }
-    // The first pass may come within 15 ms of the last frame time and so draw nothing.
-    EXPECT_LE(form->loopPasses - moving, 4u);
+    // A pass that sleeps until the frame is due draws it; a loop that spins makes the nine
+    // passes at once. The first pass may come within 15 ms of the last frame time, and a late
+    // event of the window (under load) may wake one more, and so draw nothing.
+    EXPECT_LE(form->loopPasses - moving, 6u);
 }
